@@ -1,0 +1,114 @@
+#include "clock_app.h"
+
+#include "resource.h"
+#include "ui/clock_window.h"
+
+#ifndef _WIN64
+static_assert(sizeof(WNDCLASSEXA) == 48, "class record of the 32-bit platform");
+#endif
+
+ClockApp clockApp;
+
+const char kClockClassName[] = "MyWin";
+
+void ReportError(HWND owner, const char* text, UINT icon)
+{
+    MessageBoxA(owner, text, "Error", MB_OK | icon);
+}
+
+ATOM RegisterClockClass(HINSTANCE instance)
+{
+    WNDCLASSEXA windowClass = {};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = ClockWndProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_CLOCK));
+    windowClass.hCursor = LoadCursorA(NULL, IDC_ARROW);
+    windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    windowClass.lpszClassName = kClockClassName;
+    return RegisterClassExA(&windowClass);
+}
+
+HWND CreateClockWindow(HINSTANCE instance)
+{
+    clockApp.mainWindow = CreateWindowExA(0, kClockClassName, "", WS_POPUPWINDOW,
+                                          CW_USEDEFAULT, CW_USEDEFAULT, 320, 240,
+                                          NULL, NULL, instance, NULL);
+    return clockApp.mainWindow;
+}
+
+void StartClockTimers(HWND window)
+{
+    SetTimer(window, IDT_SECOND, 1000, NULL);
+    SetTimer(window, IDT_MINUTE, 60000, NULL);
+}
+
+bool LoadClockSkin(HINSTANCE instance)
+{
+    clockApp.skinBitmap = LoadBitmapA(instance, MAKEINTRESOURCEA(IDB_SKIN));
+    if (!clockApp.skinBitmap)
+        return false;
+    clockApp.skinDC = CreateCompatibleDC(NULL);
+    clockApp.skinDCPrevious = SelectObject(clockApp.skinDC, clockApp.skinBitmap);
+    return true;
+}
+
+int RunMessageLoop()
+{
+    // The face changes once a second at most, so the loop sleeps whenever the
+    // queue is empty instead of polling it; timers and input wake it up.
+    MSG message;
+    for (;;) {
+        if (!PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+            WaitMessage();
+            continue;
+        }
+        if (message.message == WM_QUIT)
+            return static_cast<int>(message.wParam);
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+void ReleaseClockApp()
+{
+    SelectObject(clockApp.skinDC, clockApp.skinDCPrevious);
+    DeleteObject(clockApp.skinBitmap);
+    DeleteDC(clockApp.skinDC);
+    // After a close by the system the window is gone already and this does nothing.
+    DestroyWindow(clockApp.mainWindow);
+    clockApp.skinBitmap = NULL;
+    clockApp.skinDC = NULL;
+    clockApp.skinDCPrevious = NULL;
+    clockApp.mainWindow = NULL;
+}
+
+int RunClock(HINSTANCE instance, int showCommand)
+{
+    clockApp.trayIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_CLOCK));
+
+    if (!RegisterClockClass(instance)) {
+        ReportError(NULL, "Could not register the window class.", MB_ICONERROR);
+        return -1;
+    }
+    // Without a window nothing could ever end the message loop.
+    if (!CreateClockWindow(instance)) {
+        ReportError(NULL, "Could not create the main window.", MB_ICONERROR);
+        return -1;
+    }
+    StartClockTimers(clockApp.mainWindow);
+
+    if (!LoadClockSkin(instance)) {
+        ReportError(clockApp.mainWindow, "Failed to load the skin bitmap!", MB_OK);
+        // Destroying the window takes its tray icon and timers with it.
+        DestroyWindow(clockApp.mainWindow);
+        return -1;
+    }
+
+    ShowWindow(clockApp.mainWindow, showCommand);
+    UpdateWindow(clockApp.mainWindow);
+
+    int exitCode = RunMessageLoop();
+    ReleaseClockApp();
+    return exitCode;
+}

@@ -1,0 +1,35 @@
+# The clock for Windows, and under wine64 its tests.
+enable_language(RC)
+set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
+
+# The clock's own code: small and free of the C++ runtime's heavier parts.
+set(CLOCK_COMPILE_OPTIONS
+    -Wall -Wextra -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+    -ffunction-sections -fdata-sections)
+
+add_library(clockcore STATIC
+    ${CLOCK_PORTABLE_SOURCES}
+    app/startup.cpp
+    ui/clock_window.cpp)
+target_compile_options(clockcore PRIVATE ${CLOCK_COMPILE_OPTIONS})
+target_include_directories(clockcore PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/res)
+target_link_libraries(clockcore PUBLIC user32 gdi32 shell32)
+
+set(CLOCK_RESOURCE_SCRIPT ${PROJECT_SOURCE_DIR}/res/deskclock.rc)
+set_source_files_properties(${CLOCK_RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS
+    "${PROJECT_SOURCE_DIR}/res/resource.h;${PROJECT_SOURCE_DIR}/res/skin.bmp;${PROJECT_SOURCE_DIR}/res/minute.bmp;${PROJECT_SOURCE_DIR}/res/hour.bmp;${PROJECT_SOURCE_DIR}/res/clock.ico")
+
+add_executable(deskclock WIN32 app/main.cpp ${CLOCK_RESOURCE_SCRIPT})
+target_compile_options(deskclock PRIVATE ${CLOCK_COMPILE_OPTIONS})
+target_link_libraries(deskclock PRIVATE clockcore)
+target_link_options(deskclock PRIVATE -static -s -Wl,--gc-sections)
+
+if(CMAKE_CROSSCOMPILING_EMULATOR)
+    set(wine_tests_default ON)
+else()
+    set(wine_tests_default OFF)
+endif()
+option(DESKCLOCK_WINE_TESTS "Build the tests that run under wine64" ${wine_tests_default})
+if(DESKCLOCK_WINE_TESTS)
+    add_subdirectory(tests/win)
+endif()

@@ -1,0 +1,217 @@
+// The real deskclock.exe, started and driven from this process as a user or
+// the system would drive it.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "box_watcher.h"
+#include "clock_process.h"
+
+namespace {
+
+const int kControlIds[] = { 300, 301, 302 };
+
+bool WaitUntil(bool (*condition)(HWND), HWND window, DWORD timeoutMs = 3000)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(10)) {
+        if (condition(window))
+            return true;
+    }
+    return condition(window);
+}
+
+bool AllShown(HWND window)
+{
+    for (int id : kControlIds)
+        if (!IsWindowVisible(GetDlgItem(window, id)))
+            return false;
+    return true;
+}
+
+bool NoneShown(HWND window)
+{
+    for (int id : kControlIds)
+        if (IsWindowVisible(GetDlgItem(window, id)))
+            return false;
+    return true;
+}
+
+void SendMouse(DWORD flags)
+{
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof(input));
+}
+
+void MoveMouse(int x, int y)
+{
+    SetCursorPos(x, y);
+    Sleep(50);
+}
+
+class ClockExeTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(clock.Started()) << ClockExePath();
+        window = clock.WaitForWindow();
+        ASSERT_NE(nullptr, window);
+    }
+
+    ClockProcess clock;
+    HWND window = nullptr;
+};
+
+TEST_F(ClockExeTest, OpensAsTheTopLeftPopupWithItsControlsHidden)
+{
+    RECT frame;
+    GetWindowRect(window, &frame);
+    EXPECT_EQ(0, frame.left);
+    EXPECT_EQ(0, frame.top);
+    EXPECT_EQ(320, frame.right);
+    EXPECT_EQ(240, frame.bottom);
+    LONG style = GetWindowLongA(window, GWL_STYLE);
+    EXPECT_EQ(static_cast<LONG>(WS_POPUPWINDOW), style & (WS_POPUPWINDOW | WS_CAPTION | WS_CHILD));
+
+    struct { int id; RECT rect; } expected[] = {
+        { 300, { 115, 105, 205, 120 } }, { 301, { 115, 90, 205, 105 } }, { 302, { 115, 120, 205, 135 } },
+    };
+    for (const auto& control : expected) {
+        HWND child = GetDlgItem(window, control.id);
+        RECT rect;
+        GetWindowRect(child, &rect);
+        MapWindowPoints(NULL, window, reinterpret_cast<POINT*>(&rect), 2);
+        EXPECT_EQ(control.rect.left, rect.left) << control.id;
+        EXPECT_EQ(control.rect.top, rect.top) << control.id;
+        EXPECT_EQ(control.rect.right, rect.right) << control.id;
+        EXPECT_EQ(control.rect.bottom, rect.bottom) << control.id;
+    }
+    EXPECT_TRUE(NoneShown(window));
+}
+
+TEST_F(ClockExeTest, ArrowKeysShowAndHideTheControls)
+{
+    // Typed keys come through the message queue.
+    PostMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
+    ASSERT_TRUE(WaitUntil(AllShown, window));
+    PostMessageA(window, WM_KEYDOWN, VK_UP, 1);
+    ASSERT_TRUE(WaitUntil(NoneShown, window));
+
+    SendMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
+    SendMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
+    EXPECT_TRUE(AllShown(window));
+    EXPECT_EQ(0, SendMessageA(window, WM_COMMAND, 302, 0));
+    EXPECT_EQ(0, SendMessageA(window, WM_COMMAND, 0, 0));
+    EXPECT_TRUE(AllShown(window));
+    SendMessageA(window, WM_KEYDOWN, VK_UP, 1);
+    EXPECT_TRUE(NoneShown(window));
+    EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), clock.WaitForExit(0));
+}
+
+TEST_F(ClockExeTest, EscEndsWithZero)
+{
+    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
+    EXPECT_EQ(0u, clock.WaitForExit());
+}
+
+TEST_F(ClockExeTest, SystemCloseEndsWithZero)
+{
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(0u, clock.WaitForExit());
+}
+
+TEST_F(ClockExeTest, ClickOnTheExitButtonEndsWithZero)
+{
+    PostMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
+    ASSERT_TRUE(WaitUntil(AllShown, window));
+    RECT button;
+    GetWindowRect(GetDlgItem(window, 301), &button);
+    MoveMouse((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    Sleep(50);
+    SendMouse(MOUSEEVENTF_LEFTUP);
+    EXPECT_EQ(0u, clock.WaitForExit());
+}
+
+TEST_F(ClockExeTest, LeftButtonDragMovesTheWindow)
+{
+    RECT before;
+    GetWindowRect(window, &before);
+    MoveMouse(before.left + 100, before.top + 60);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    for (int step = 1; step <= 10; ++step)
+        MoveMouse(before.left + 100 + step * 20, before.top + 60 + step * 15);
+    SendMouse(MOUSEEVENTF_LEFTUP);
+    Sleep(200);
+    RECT after;
+    GetWindowRect(window, &after);
+    EXPECT_EQ(before.left + 200, after.left);
+    EXPECT_EQ(before.top + 150, after.top);
+    EXPECT_EQ(320, after.right - after.left);
+    EXPECT_EQ(240, after.bottom - after.top);
+}
+
+TEST_F(ClockExeTest, AdjustTimeStartsTheSystemsRundll32AndKeepsRunning)
+{
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(300, BN_CLICKED), 0);
+    char expected[MAX_PATH];
+    GetSystemDirectoryA(expected, MAX_PATH);
+    lstrcatA(expected, "\\rundll32.exe");
+
+    std::string started;
+    for (DWORD start = GetTickCount(); started.empty() && GetTickCount() - start < 5000; Sleep(5)) {
+        for (DWORD child : ChildProcesses(clock.Id())) {
+            HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, child);
+            if (!process)
+                continue;
+            char path[MAX_PATH] = "";
+            DWORD length = MAX_PATH;
+            if (QueryFullProcessImageNameA(process, 0, path, &length))
+                started = path;
+            TerminateProcess(process, 0);
+            CloseHandle(process);
+        }
+    }
+    EXPECT_STRCASEEQ(expected, started.c_str());
+    EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), clock.WaitForExit(0));
+    EXPECT_TRUE(IsWindow(window));
+}
+
+TEST_F(ClockExeTest, IdleClockUsesNearlyNoProcessorTime)
+{
+    const DWORD kMeasureMs = 3000;
+    ULONGLONG before = ProcessCpuTime(clock.Id());
+    Sleep(kMeasureMs);
+    ULONGLONG used = ProcessCpuTime(clock.Id()) - before;
+    // A loop that never waits uses the whole interval; a waiting one, almost nothing.
+    EXPECT_LT(used, kMeasureMs * 10000ull / 10) << "100-ns units over " << kMeasureMs << " ms";
+}
+
+TEST(ClockExeFaults, MissingSkinIsReportedAndEndsWithMinusOne)
+{
+    std::string copy = BuildFolder() + "deskclock-noskin.exe";
+    ASSERT_TRUE(CopyClockWithout(ClockExePath(), copy, { { RT_BITMAP, 101 } }));
+    std::vector<SeenBox> boxes;
+    DWORD code;
+    {
+        BoxWatcher watcher;
+        ClockProcess clock(copy);
+        ASSERT_TRUE(clock.Started());
+        code = clock.WaitForExit();
+        boxes = watcher.Boxes();
+    }
+    DeleteFileA(copy.c_str());
+    EXPECT_EQ(static_cast<DWORD>(-1), code);
+    std::vector<SeenBox> errors;
+    for (const SeenBox& box : boxes)
+        if (box.caption != "Version")
+            errors.push_back(box);
+    ASSERT_EQ(1u, errors.size());
+    EXPECT_EQ("Error", errors[0].caption);
+    EXPECT_EQ("Failed to load the skin bitmap!", errors[0].text);
+}
+
+}  // namespace

@@ -1,0 +1,320 @@
+// The clock window on the real Win32 API: created in this process the way
+// start-up creates it, driven with SendMessageA, checked after the pending
+// messages have been pumped.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+#include "app/clock_app.h"
+#include "box_watcher.h"
+#include "resource.h"
+#include "ui/clock_window.h"
+
+namespace {
+
+void PumpMessages()
+{
+    MSG message;
+    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT)
+            continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+// Removes a pending quit request; true if there was one, with its code.
+bool TakeQuit(WPARAM* code = nullptr)
+{
+    MSG message;
+    if (!PeekMessageA(&message, NULL, WM_QUIT, WM_QUIT, PM_REMOVE))
+        return false;
+    if (code)
+        *code = message.wParam;
+    return true;
+}
+
+RECT ChildRect(HWND parent, HWND child)
+{
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(NULL, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+struct LaunchRecord {
+    int calls = 0;
+    std::string application;
+    std::string commandLine;
+};
+LaunchRecord launched;
+
+bool RecordLaunch(const char* application, char* commandLine)
+{
+    ++launched.calls;
+    launched.application = application;
+    launched.commandLine = commandLine;
+    return true;
+}
+
+class ClockWindowTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() { ASSERT_NE(0, RegisterClockClass(GetModuleHandleA(NULL))); }
+    static void TearDownTestSuite() { UnregisterClassA(kClockClassName, GetModuleHandleA(NULL)); }
+
+    void SetUp() override
+    {
+        window = CreateClockWindow(GetModuleHandleA(NULL));
+        ASSERT_NE(nullptr, window);
+        // As start-up does: a child counts as visible only inside a visible parent.
+        ShowWindow(window, SW_SHOW);
+        PumpMessages();
+    }
+
+    void TearDown() override
+    {
+        if (IsWindow(window))
+            DestroyWindow(window);
+        PumpMessages();
+        TakeQuit();
+        launchProcess = LaunchProcess;
+    }
+
+    HWND Child(int id) { return GetDlgItem(window, id); }
+    bool Visible(int id) { return IsWindowVisible(Child(id)) != FALSE; }
+
+    void Key(WPARAM key)
+    {
+        SendMessageA(window, WM_KEYDOWN, key, 1);
+        PumpMessages();
+    }
+
+    HWND window = nullptr;
+};
+
+TEST_F(ClockWindowTest, CreatesThePopupWithItsThreeHiddenControls)
+{
+    char className[16] = "";
+    GetClassNameA(window, className, sizeof(className));
+    EXPECT_STREQ("MyWin", className);
+    EXPECT_EQ("", WindowText(window));
+    EXPECT_EQ(static_cast<LONG>(WS_POPUPWINDOW), 
+              GetWindowLongA(window, GWL_STYLE) & ~(WS_VISIBLE | WS_CLIPSIBLINGS));
+
+    RECT frame;
+    GetWindowRect(window, &frame);
+    EXPECT_EQ(320, frame.right - frame.left);
+    EXPECT_EQ(240, frame.bottom - frame.top);
+
+    struct Expected { int id; const char* className; const char* text; RECT rect; HWND held; };
+    const Expected controls[] = {
+        { IDC_ADJUST_TIME, "Button", "Adjust Time", { 115, 105, 205, 120 }, clockApp.adjustButton },
+        { IDC_EXIT, "Button", "Exit", { 115, 90, 205, 105 }, clockApp.exitButton },
+        { IDC_READOUT, "Static", "", { 115, 120, 205, 135 }, clockApp.readout },
+    };
+    for (const Expected& expected : controls) {
+        SCOPED_TRACE(expected.id);
+        HWND control = Child(expected.id);
+        ASSERT_NE(nullptr, control);
+        EXPECT_EQ(expected.held, control);
+        GetClassNameA(control, className, sizeof(className));
+        EXPECT_STRCASEEQ(expected.className, className);
+        EXPECT_EQ(expected.text, WindowText(control));
+        RECT rect = ChildRect(window, control);
+        EXPECT_EQ(expected.rect.left, rect.left);
+        EXPECT_EQ(expected.rect.top, rect.top);
+        EXPECT_EQ(expected.rect.right, rect.right);
+        EXPECT_EQ(expected.rect.bottom, rect.bottom);
+        EXPECT_FALSE(IsWindowVisible(control));
+    }
+    EXPECT_EQ(SS_CENTER, GetWindowLongA(Child(IDC_READOUT), GWL_STYLE) & SS_TYPEMASK);
+}
+
+TEST_F(ClockWindowTest, LoadsBothNeedlesFromTheRunningModule)
+{
+    for (HBITMAP needle : { clockApp.minuteNeedle, clockApp.hourNeedle }) {
+        BITMAP info = {};
+        ASSERT_EQ(static_cast<int>(sizeof(info)), GetObjectA(needle, sizeof(info), &info));
+        EXPECT_EQ(128, info.bmWidth);
+        EXPECT_EQ(128, info.bmHeight);
+    }
+}
+
+TEST_F(ClockWindowTest, DownShowsUpHidesAndOtherKeysDoNothing)
+{
+    const int ids[] = { IDC_ADJUST_TIME, IDC_EXIT, IDC_READOUT };
+    Key(VK_DOWN);
+    for (int id : ids)
+        EXPECT_TRUE(Visible(id)) << id;
+    Key(VK_DOWN);
+    for (int id : ids)
+        EXPECT_TRUE(Visible(id)) << id;
+    for (WPARAM other : { WPARAM(VK_LEFT), WPARAM(VK_RIGHT), WPARAM(VK_SPACE), WPARAM('A') }) {
+        Key(other);
+        for (int id : ids)
+            EXPECT_TRUE(Visible(id)) << id;
+    }
+    Key(VK_UP);
+    for (int id : ids)
+        EXPECT_FALSE(Visible(id)) << id;
+    Key(VK_UP);
+    for (int id : ids)
+        EXPECT_FALSE(Visible(id)) << id;
+    EXPECT_FALSE(TakeQuit());
+}
+
+TEST_F(ClockWindowTest, EscAndBothExitCommandsAskToQuitWithZero)
+{
+    WPARAM code = 99;
+    EXPECT_EQ(0, SendMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1));
+    ASSERT_TRUE(TakeQuit(&code));
+    EXPECT_EQ(0u, code);
+
+    // A button click carries BN_CLICKED and the button in lParam; a menu item
+    // carries neither. Only the id counts.
+    const WPARAM commands[] = { MAKEWPARAM(IDC_EXIT, BN_CLICKED), IDM_EXIT };
+    for (WPARAM command : commands) {
+        code = 99;
+        EXPECT_EQ(0, SendMessageA(window, WM_COMMAND, command, 0));
+        ASSERT_TRUE(TakeQuit(&code)) << command;
+        EXPECT_EQ(0u, code);
+    }
+    EXPECT_TRUE(IsWindow(window));
+}
+
+TEST_F(ClockWindowTest, UnknownCommandsDoNothing)
+{
+    launchProcess = RecordLaunch;
+    launched = LaunchRecord();
+    const WPARAM commands[] = { 0, IDC_READOUT, IDT_SECOND, IDB_SKIN, IDM_ABOUT + 2,
+                                MAKEWPARAM(0, BN_CLICKED), 0xFFFF };
+    for (WPARAM command : commands)
+        EXPECT_EQ(0, SendMessageA(window, WM_COMMAND, command, 0)) << command;
+    PumpMessages();
+    EXPECT_FALSE(TakeQuit());
+    EXPECT_EQ(0, launched.calls);
+    EXPECT_TRUE(IsWindow(window));
+}
+
+TEST_F(ClockWindowTest, AdjustTimeStartsTheSystemsOwnRundll32)
+{
+    launchProcess = RecordLaunch;
+    launched = LaunchRecord();
+    // The high word of a button click must not hide the id.
+    EXPECT_EQ(0, SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_ADJUST_TIME, BN_CLICKED), 0));
+    ASSERT_EQ(1, launched.calls);
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    EXPECT_STRCASEEQ((std::string(system) + "\\rundll32.exe").c_str(), launched.application.c_str());
+    EXPECT_EQ("rundll32.exe shell32.dll,Control_RunDLL timedate.cpl", launched.commandLine);
+    PumpMessages();
+    EXPECT_FALSE(TakeQuit());
+}
+
+TEST_F(ClockWindowTest, LaunchProcessStartsWithoutWaitingAndReportsFailure)
+{
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    std::string cmd = std::string(system) + "\\cmd.exe";
+    char commandLine[] = "cmd.exe /c ping -n 3 127.0.0.1 >nul";
+    DWORD before = GetTickCount();
+    EXPECT_TRUE(LaunchProcess(cmd.c_str(), commandLine));
+    EXPECT_LT(GetTickCount() - before, 1500u);
+
+    char missing[] = "nothing.exe";
+    EXPECT_FALSE(LaunchProcess("C:\\no\\such\\folder\\nothing.exe", missing));
+}
+
+TEST_F(ClockWindowTest, DestroyReleasesTheNeedlesAndAsksToQuit)
+{
+    HBITMAP needles[] = { clockApp.minuteNeedle, clockApp.hourNeedle };
+    DestroyWindow(window);
+    WPARAM code = 99;
+    ASSERT_TRUE(TakeQuit(&code));
+    EXPECT_EQ(0u, code);
+    for (HBITMAP needle : needles)
+        EXPECT_EQ(0u, GetObjectType(needle));
+    EXPECT_EQ(nullptr, clockApp.minuteNeedle);
+    EXPECT_EQ(nullptr, clockApp.hourNeedle);
+}
+
+TEST_F(ClockWindowTest, SystemCloseDestroysTheWindowAndQuits)
+{
+    EXPECT_EQ(0, SendMessageA(window, WM_CLOSE, 0, 0));
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_TRUE(TakeQuit());
+}
+
+TEST_F(ClockWindowTest, LoopDispatchesWhatCameBeforeTheQuitAndReturnsItsCode)
+{
+    PostMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
+    PostQuitMessage(0);
+    EXPECT_EQ(0, RunMessageLoop());
+    EXPECT_TRUE(Visible(IDC_EXIT));
+}
+
+TEST_F(ClockWindowTest, LoopSleepsWhileTheQueueIsEmpty)
+{
+    // A loop that polls instead of waiting burns the whole second on the CPU.
+    SetTimer(window, 1, 1000, [](HWND, UINT, UINT_PTR, DWORD) { PostQuitMessage(0); });
+    FILETIME created, exited, kernelBefore, userBefore, kernelAfter, userAfter;
+    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernelBefore, &userBefore);
+    EXPECT_EQ(0, RunMessageLoop());
+    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernelAfter, &userAfter);
+    KillTimer(window, 1);
+    auto ticks = [](FILETIME t) { return (ULONGLONG(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+    ULONGLONG busy = ticks(kernelAfter) - ticks(kernelBefore) + ticks(userAfter) - ticks(userBefore);
+    EXPECT_LT(busy, 3000000u) << "100-ns units of CPU over a one-second wait";
+}
+
+// Start-up's own failures, each reported by an "Error" box and exit code -1.
+class StartupFailureTest : public testing::Test {
+protected:
+    void TearDown() override
+    {
+        UnregisterClassA(kClockClassName, GetModuleHandleA(NULL));
+        PumpMessages();
+        TakeQuit();
+    }
+};
+
+TEST_F(StartupFailureTest, ClassThatCannotBeRegisteredIsReportedAndExitsMinusOne)
+{
+    ASSERT_NE(0, RegisterClockClass(GetModuleHandleA(NULL)));
+    BoxWatcher watcher;
+    EXPECT_EQ(-1, RunClock(GetModuleHandleA(NULL), SW_SHOW));
+    std::vector<SeenBox> boxes = watcher.Boxes();
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ("Error", boxes.back().caption);
+    EXPECT_EQ("Could not register the window class.", boxes.back().text);
+}
+
+HHOOK failCreation;
+LRESULT CALLBACK FailClockWindows(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (code == HCBT_CREATEWND) {
+        char className[16] = "";
+        GetClassNameA(reinterpret_cast<HWND>(wParam), className, sizeof(className));
+        if (lstrcmpA(className, kClockClassName) == 0)
+            return 1;
+    }
+    return CallNextHookEx(failCreation, code, wParam, lParam);
+}
+
+TEST_F(StartupFailureTest, WindowThatCannotBeCreatedIsReportedAndExitsMinusOne)
+{
+    failCreation = SetWindowsHookExA(WH_CBT, FailClockWindows, NULL, GetCurrentThreadId());
+    ASSERT_NE(nullptr, failCreation);
+    BoxWatcher watcher;
+    int code = RunClock(GetModuleHandleA(NULL), SW_SHOW);
+    UnhookWindowsHookEx(failCreation);
+    EXPECT_EQ(-1, code);
+    std::vector<SeenBox> boxes = watcher.Boxes();
+    ASSERT_FALSE(boxes.empty());
+    EXPECT_EQ("Error", boxes.back().caption);
+    EXPECT_EQ("Could not create the main window.", boxes.back().text);
+}
+
+}  // namespace

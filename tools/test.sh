@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Builds the clock for 32- and 64-bit Windows and the host, then runs every
+# test: native unit tests and checks of the 32-bit executable, then the 64-bit
+# build under wine64 in a private X display.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+. tools/wine-session.sh
+
+install_packages
+build_all
+
+ctest --preset host
+
+trap stop_session EXIT
+start_xvfb
+start_wine
+ctest --preset win64

@@ -1,0 +1,154 @@
+#include "clock_window.h"
+
+#include <string.h>
+
+#include "app/clock_app.h"
+#include "resource.h"
+#include "tray.h"
+
+ProcessLauncher launchProcess = LaunchProcess;
+
+bool LaunchProcess(const char* application, char* commandLine)
+{
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOW;
+    PROCESS_INFORMATION process;
+    if (!CreateProcessA(application, commandLine, NULL, NULL, FALSE, 0, NULL, NULL,
+                        &startup, &process))
+        return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
+// A bare "rundll32.exe" would be looked for in the program's folder and the
+// current folder before the system's, so a planted copy there would run: name
+// the system's own by its full path.
+static void StartDateTimePanel()
+{
+    static const char kRundll[] = "\\rundll32.exe";
+    char application[MAX_PATH];
+    UINT length = GetSystemDirectoryA(application, MAX_PATH);
+    if (length == 0 || length + sizeof(kRundll) > sizeof(application))
+        return;
+    memcpy(application + length, kRundll, sizeof(kRundll));
+    char commandLine[] = "rundll32.exe shell32.dll,Control_RunDLL timedate.cpl";
+    launchProcess(application, commandLine);
+}
+
+static HWND CreateChild(HWND parent, const char* className, const char* text, DWORD style,
+                        int y, int id)
+{
+    return CreateWindowExA(0, className, text, style, 115, y, 90, 15, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), NULL, NULL);
+}
+
+static void CreateClockControls(HWND window)
+{
+    clockApp.adjustButton = CreateChild(window, "BUTTON", "Adjust Time",
+                                        WS_CHILD | WS_VISIBLE, 105, IDC_ADJUST_TIME);
+    if (!clockApp.adjustButton)
+        ReportError(window, "Could not create push button.", MB_ICONERROR);
+    clockApp.exitButton = CreateChild(window, "BUTTON", "Exit",
+                                      WS_CHILD | WS_VISIBLE, 90, IDC_EXIT);
+    if (!clockApp.exitButton)
+        ReportError(window, "Could not create push button.", MB_ICONERROR);
+    CreateChild(window, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_CENTER, 120, IDC_READOUT);
+    clockApp.readout = GetDlgItem(window, IDC_READOUT);
+    if (!clockApp.readout)
+        ReportError(window, "Could not create static text control.", MB_ICONERROR);
+}
+
+// Up hides the controls, Down shows them; a control already in the wanted
+// state is left alone.
+static void ShowClockControls(bool show)
+{
+    HWND controls[] = { clockApp.adjustButton, clockApp.exitButton, clockApp.readout };
+    for (HWND control : controls) {
+        if ((IsWindowVisible(control) != FALSE) != show)
+            ShowWindow(control, show ? SW_SHOW : SW_HIDE);
+    }
+}
+
+static void LoadNeedles(HWND window)
+{
+    // The needles are loaded from the running module itself, which a test
+    // executable carries as well.
+    HINSTANCE module = GetModuleHandleA(NULL);
+    clockApp.minuteNeedle = LoadBitmapA(module, MAKEINTRESOURCEA(IDB_MINUTE_NEEDLE));
+    clockApp.hourNeedle = LoadBitmapA(module, MAKEINTRESOURCEA(IDB_HOUR_NEEDLE));
+    if (!clockApp.minuteNeedle && !clockApp.hourNeedle)
+        ReportError(window, "Failed to load the Needle bitmaps!", MB_OK);
+}
+
+static void OnCreate(HWND window)
+{
+    CreateClockControls(window);
+    ShowWindow(clockApp.adjustButton, SW_HIDE);
+    ShowWindow(clockApp.exitButton, SW_HIDE);
+    ShowWindow(clockApp.readout, SW_HIDE);
+    LoadNeedles(window);
+}
+
+static void DeleteBitmap(HBITMAP* bitmap)
+{
+    DeleteObject(*bitmap);
+    *bitmap = NULL;
+}
+
+static void OnDestroy(HWND window)
+{
+    KillTimer(window, IDT_SECOND);
+    KillTimer(window, IDT_MINUTE);
+    DeleteBitmap(&clockApp.minuteNeedle);
+    DeleteBitmap(&clockApp.minuteMask);
+    DeleteBitmap(&clockApp.hourNeedle);
+    DeleteBitmap(&clockApp.hourMask);
+    PostQuitMessage(0);
+}
+
+static void OnKeyDown(WPARAM key)
+{
+    switch (key) {
+    case VK_ESCAPE: PostQuitMessage(0); break;
+    case VK_UP:     ShowClockControls(false); break;
+    case VK_DOWN:   ShowClockControls(true); break;
+    }
+}
+
+// Buttons and menu items with the same id act alike: only the id is read.
+static void OnCommand(WPARAM wParam)
+{
+    switch (LOWORD(wParam)) {
+    case IDC_ADJUST_TIME: StartDateTimePanel(); break;
+    case IDC_EXIT:
+    case IDM_EXIT:        PostQuitMessage(0); break;
+    }
+}
+
+static void PaintWindow(HWND window)
+{
+    PAINTSTRUCT paint;
+    BeginPaint(window, &paint);
+    EndPaint(window, &paint);
+}
+
+LRESULT CALLBACK ClockWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_CREATE:  OnCreate(window); return 0;
+    case WM_DESTROY: OnDestroy(window); return 0;
+    case WM_PAINT:   PaintWindow(window); return 0;
+    case WM_KEYDOWN: OnKeyDown(wParam); return 0;
+    case WM_COMMAND: OnCommand(wParam); return 0;
+    case WM_TIMER:   return 0;
+    // A press anywhere on the face moves the window, as a press on a caption would.
+    case WM_LBUTTONDOWN:
+        SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+        return 0;
+    case WM_TRAYNOTIFY: return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
