@@ -3,9 +3,17 @@ enable_language(RC)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR})
 
 # The clock's own code: small and free of the C++ runtime's heavier parts.
-set(CLOCK_COMPILE_OPTIONS
-    -Wall -Wextra -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-    -ffunction-sections -fdata-sections)
+if(MSVC)
+    set(CLOCK_COMPILE_OPTIONS /W4 /O1 /GR- /EHs-c- /D_CRT_SECURE_NO_WARNINGS)
+    set(CLOCK_LINK_OPTIONS /OPT:REF /OPT:ICF)
+    set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded")
+else()
+    set(CLOCK_COMPILE_OPTIONS
+        -Wall -Wextra -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+        -ffunction-sections -fdata-sections)
+    # Static, so that the program needs nothing but the system's own DLLs.
+    set(CLOCK_LINK_OPTIONS -static -s -Wl,--gc-sections)
+endif()
 
 add_library(clockcore STATIC
     ${CLOCK_PORTABLE_SOURCES}
@@ -22,7 +30,7 @@ set_source_files_properties(${CLOCK_RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS
 add_executable(deskclock WIN32 app/main.cpp ${CLOCK_RESOURCE_SCRIPT})
 target_compile_options(deskclock PRIVATE ${CLOCK_COMPILE_OPTIONS})
 target_link_libraries(deskclock PRIVATE clockcore)
-target_link_options(deskclock PRIVATE -static -s -Wl,--gc-sections)
+target_link_options(deskclock PRIVATE ${CLOCK_LINK_OPTIONS})
 
 if(CMAKE_CROSSCOMPILING_EMULATOR)
     set(wine_tests_default ON)
