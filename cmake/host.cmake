@@ -4,6 +4,4 @@ include(cmake/googletest.cmake)
 add_compile_options(-Wall -Wextra)
 
 add_subdirectory(tools)
-include(tools/peinfo.cmake)
 add_subdirectory(tests/host)
-include(tests/host/exe_test.cmake)

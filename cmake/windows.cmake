@@ -18,7 +18,8 @@ endif()
 add_library(clockcore STATIC
     ${CLOCK_PORTABLE_SOURCES}
     app/startup.cpp
-    ui/clock_window.cpp)
+    ui/clock_window.cpp
+    ui/tray.cpp)
 target_compile_options(clockcore PRIVATE ${CLOCK_COMPILE_OPTIONS})
 target_include_directories(clockcore PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/res)
 target_link_libraries(clockcore PUBLIC user32 gdi32 shell32)

@@ -85,6 +85,7 @@ static void LoadNeedles(HWND window)
 
 static void OnCreate(HWND window)
 {
+    AddTrayIcon(window, IDI_CLOCK, clockApp.trayIcon, "Hello World!");
     CreateClockControls(window);
     ShowWindow(clockApp.adjustButton, SW_HIDE);
     ShowWindow(clockApp.exitButton, SW_HIDE);
@@ -100,6 +101,7 @@ static void DeleteBitmap(HBITMAP* bitmap)
 
 static void OnDestroy(HWND window)
 {
+    RemoveTrayIcon(window, IDI_CLOCK);
     KillTimer(window, IDT_SECOND);
     KillTimer(window, IDT_MINUTE);
     DeleteBitmap(&clockApp.minuteNeedle);

@@ -6,4 +6,9 @@
 // What the shell sends the window when the mouse acts on the clock's tray icon.
 #define WM_TRAYNOTIFY (WM_APP + 100)
 
+// Puts the icon in the notification area; the icon handle is destroyed once
+// the shell has its own copy. A longer tip than the shell holds is cut short.
+BOOL AddTrayIcon(HWND window, UINT id, HICON icon, const char* tip);
+BOOL RemoveTrayIcon(HWND window, UINT id);
+
 #endif

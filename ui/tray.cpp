@@ -1,0 +1,42 @@
+#include "tray.h"
+
+#include <shellapi.h>
+#include <string.h>
+
+#ifndef _WIN64
+static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "first form of the 32-bit notify-icon record");
+#endif
+
+// The first form of the record: every shell understands it.
+static NOTIFYICONDATAA TrayRecord(HWND window, UINT id)
+{
+    NOTIFYICONDATAA record;
+    memset(&record, 0, sizeof(record));
+    record.cbSize = NOTIFYICONDATAA_V1_SIZE;
+    record.hWnd = window;
+    record.uID = id;
+    return record;
+}
+
+BOOL AddTrayIcon(HWND window, UINT id, HICON icon, const char* tip)
+{
+    NOTIFYICONDATAA record = TrayRecord(window, id);
+    record.uFlags = NIF_MESSAGE | NIF_ICON | NIF_TIP;
+    record.uCallbackMessage = WM_TRAYNOTIFY;
+    record.hIcon = icon;
+    if (tip) {
+        // The first form holds 64 bytes; keep the terminator.
+        strncpy(record.szTip, tip, 63);
+        record.szTip[63] = '\0';
+    }
+    BOOL added = Shell_NotifyIconA(NIM_ADD, &record);
+    if (icon)
+        DestroyIcon(icon);
+    return added;
+}
+
+BOOL RemoveTrayIcon(HWND window, UINT id)
+{
+    NOTIFYICONDATAA record = TrayRecord(window, id);
+    return Shell_NotifyIconA(NIM_DELETE, &record);
+}
