@@ -42,3 +42,5 @@ option(DESKCLOCK_WINE_TESTS "Build the tests that run under wine64" ${wine_tests
 if(DESKCLOCK_WINE_TESTS)
     add_subdirectory(tests/win)
 endif()
+
+add_subdirectory(bench)
