@@ -18,6 +18,10 @@ endif()
 add_library(clockcore STATIC
     ${CLOCK_PORTABLE_SOURCES}
     app/startup.cpp
+    face/needle_mask.cpp
+    face/paint_face.cpp
+    face/update_hands.cpp
+    face/window_shape.cpp
     ui/clock_window.cpp
     ui/tray.cpp)
 target_compile_options(clockcore PRIVATE ${CLOCK_COMPILE_OPTIONS})

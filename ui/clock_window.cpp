@@ -3,6 +3,8 @@
 #include <string.h>
 
 #include "app/clock_app.h"
+#include "face/clock_face.h"
+#include "face/clock_hands.h"
 #include "resource.h"
 #include "tray.h"
 
@@ -86,11 +88,17 @@ static void LoadNeedles(HWND window)
 static void OnCreate(HWND window)
 {
     AddTrayIcon(window, IDI_CLOCK, clockApp.trayIcon, "Hello World!");
+    ApplyClockShape(window);
     CreateClockControls(window);
     ShowWindow(clockApp.adjustButton, SW_HIDE);
     ShowWindow(clockApp.exitButton, SW_HIDE);
     ShowWindow(clockApp.readout, SW_HIDE);
     LoadNeedles(window);
+    clockApp.minuteMask = CreateNeedleMask(clockApp.minuteNeedle, RGB(255, 255, 255));
+    clockApp.hourMask = CreateNeedleMask(clockApp.hourNeedle, RGB(255, 255, 255));
+    if (!clockApp.minuteMask && !clockApp.hourMask)
+        ReportError(window, "Could not create masks!", MB_ICONWARNING);
+    blitsRotate = ProbeBlitRotation();
 }
 
 static void DeleteBitmap(HBITMAP* bitmap)
@@ -124,17 +132,14 @@ static void OnKeyDown(WPARAM key)
 static void OnCommand(WPARAM wParam)
 {
     switch (LOWORD(wParam)) {
-    case IDC_ADJUST_TIME: StartDateTimePanel(); break;
+    case IDC_ADJUST_TIME:
+        StartDateTimePanel();
+        // The time may have been changed: repaint at the next second.
+        clockState.repaintPending = true;
+        break;
     case IDC_EXIT:
     case IDM_EXIT:        PostQuitMessage(0); break;
     }
-}
-
-static void PaintWindow(HWND window)
-{
-    PAINTSTRUCT paint;
-    BeginPaint(window, &paint);
-    EndPaint(window, &paint);
 }
 
 LRESULT CALLBACK ClockWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -142,10 +147,10 @@ LRESULT CALLBACK ClockWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     switch (message) {
     case WM_CREATE:  OnCreate(window); return 0;
     case WM_DESTROY: OnDestroy(window); return 0;
-    case WM_PAINT:   PaintWindow(window); return 0;
+    case WM_PAINT:   PaintClockFace(window); return 0;
     case WM_KEYDOWN: OnKeyDown(wParam); return 0;
     case WM_COMMAND: OnCommand(wParam); return 0;
-    case WM_TIMER:   return 0;
+    case WM_TIMER:   UpdateClockHands(window, wParam); return 0;
     // A press anywhere on the face moves the window, as a press on a caption would.
     case WM_LBUTTONDOWN:
         SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);

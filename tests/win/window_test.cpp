@@ -9,32 +9,11 @@
 
 #include "app/clock_app.h"
 #include "box_watcher.h"
+#include "clock_fixture.h"
 #include "resource.h"
 #include "ui/clock_window.h"
 
 namespace {
-
-void PumpMessages()
-{
-    MSG message;
-    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT)
-            continue;
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
-}
-
-// Removes a pending quit request; true if there was one, with its code.
-bool TakeQuit(WPARAM* code = nullptr)
-{
-    MSG message;
-    if (!PeekMessageA(&message, NULL, WM_QUIT, WM_QUIT, PM_REMOVE))
-        return false;
-    if (code)
-        *code = message.wParam;
-    return true;
-}
 
 RECT ChildRect(HWND parent, HWND child)
 {
@@ -43,56 +22,6 @@ RECT ChildRect(HWND parent, HWND child)
     MapWindowPoints(NULL, parent, reinterpret_cast<POINT*>(&rect), 2);
     return rect;
 }
-
-struct LaunchRecord {
-    int calls = 0;
-    std::string application;
-    std::string commandLine;
-};
-LaunchRecord launched;
-
-bool RecordLaunch(const char* application, char* commandLine)
-{
-    ++launched.calls;
-    launched.application = application;
-    launched.commandLine = commandLine;
-    return true;
-}
-
-class ClockWindowTest : public testing::Test {
-protected:
-    static void SetUpTestSuite() { ASSERT_NE(0, RegisterClockClass(GetModuleHandleA(NULL))); }
-    static void TearDownTestSuite() { UnregisterClassA(kClockClassName, GetModuleHandleA(NULL)); }
-
-    void SetUp() override
-    {
-        window = CreateClockWindow(GetModuleHandleA(NULL));
-        ASSERT_NE(nullptr, window);
-        // As start-up does: a child counts as visible only inside a visible parent.
-        ShowWindow(window, SW_SHOW);
-        PumpMessages();
-    }
-
-    void TearDown() override
-    {
-        if (IsWindow(window))
-            DestroyWindow(window);
-        PumpMessages();
-        TakeQuit();
-        launchProcess = LaunchProcess;
-    }
-
-    HWND Child(int id) { return GetDlgItem(window, id); }
-    bool Visible(int id) { return IsWindowVisible(Child(id)) != FALSE; }
-
-    void Key(WPARAM key)
-    {
-        SendMessageA(window, WM_KEYDOWN, key, 1);
-        PumpMessages();
-    }
-
-    HWND window = nullptr;
-};
 
 TEST_F(ClockWindowTest, CreatesThePopupWithItsThreeHiddenControls)
 {

@@ -1,0 +1,29 @@
+#ifndef DESKCLOCK_CLOCK_FACE_H
+#define DESKCLOCK_CLOCK_FACE_H
+
+#include <windows.h>
+
+// Reads the local time into the needles and the three texts, and repaints
+// as the timer that fired calls for.
+void UpdateClockHands(HWND window, UINT_PTR timerId);
+
+// A monochrome mask of the pixels equal to keyColour (1 there, 0 elsewhere);
+// those pixels of the bitmap turn black, ready for AND-then-OR drawing.
+// Null, with nothing created, for a missing bitmap.
+HBITMAP CreateNeedleMask(HBITMAP bitmap, COLORREF keyColour);
+
+// Whether this platform rotates a blit made under a rotating world transform.
+// Decided once, before the first paint; until then blits are assumed to rotate.
+bool ProbeBlitRotation();
+extern bool blitsRotate;
+
+// Answers WM_PAINT: the whole face, drawn through DrawClockFace.
+void PaintClockFace(HWND window);
+// The skin and both needles into any device context, centred on the client
+// area of the given window.
+void DrawClockFace(HDC target, HWND window);
+
+// Clips the window to its circle and takes it off the taskbar.
+void ApplyClockShape(HWND window);
+
+#endif
