@@ -19,28 +19,4 @@ fi
 trap stop_session EXIT
 start_xvfb
 start_wine
-"$WINE" "$CLOCK" </dev/null >/dev/null 2>&1 &
-clock=$!
-
-# Wine names its X windows after the program. The start-up notice is
-# confirmed with Return, as a user would.
-xdotool mousemove 160 120
-for _ in $(seq 100); do
-    if xdotool search --onlyvisible --name '^Version$' >/dev/null 2>&1; then
-        xdotool key Return
-    fi
-    if xdotool search --onlyvisible --classname 'deskclock.exe' --name '^$' >/dev/null 2>&1; then
-        break
-    fi
-    sleep 0.1
-done
-sleep 2    # the needles move to the time at the first tick
-
-shot=build/deskclock.png
-import -window root -crop 320x240+0+0 +repage "$shot"
-echo "Screenshot: $PWD/$shot"
-
-xdotool mousemove 160 120 key Escape
-status=0
-wait "$clock" || status=$?
-echo "The clock ended with exit code $status."
+capture_clock "$CLOCK" build/deskclock.png

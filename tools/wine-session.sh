@@ -73,3 +73,31 @@ stop_session() {
         XVFB_PID=""
     fi
 }
+
+# Runs the clock in the session's display, saves a screenshot of it as a PNG
+# and ends it with Esc, as a user would. Fails unless it ends with code 0.
+capture_clock() {
+    local exe=$1 shot=$2
+    "$WINE" "$exe" </dev/null >/dev/null 2>&1 &
+    local clock=$!
+    # Without a window manager the keyboard follows the pointer. The start-up
+    # notice, where there is one, is confirmed with Return.
+    xdotool mousemove 160 120
+    for _ in $(seq 100); do
+        if xdotool search --onlyvisible --name '^Version$' >/dev/null 2>&1; then
+            xdotool key Return
+        fi
+        if xdotool search --onlyvisible --classname 'deskclock.exe' --name '^$' >/dev/null 2>&1; then
+            break
+        fi
+        sleep 0.1
+    done
+    sleep 2    # the needles move to the time at the first tick
+    import -window root -crop 320x240+0+0 +repage "$shot"
+    echo "Screenshot: $PWD/$shot"
+    xdotool mousemove 160 120 key Escape
+    local status=0
+    wait "$clock" || status=$?
+    echo "The clock ended with exit code $status."
+    return "$status"
+}

@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <math.h>
+#include <stdio.h>
+
 #include <string>
 
 #include "box_watcher.h"
@@ -188,6 +191,104 @@ TEST_F(ClockExeTest, IdleClockUsesNearlyNoProcessorTime)
     ULONGLONG used = ProcessCpuTime(clock.Id()) - before;
     // A loop that never waits uses the whole interval; a waiting one, almost nothing.
     EXPECT_LT(used, kMeasureMs * 10000ull / 10) << "100-ns units over " << kMeasureMs << " ms";
+}
+
+// A screen pixel at a distance from the centre of the clock's circle, which
+// is screen (160, 120) while the window sits at the top-left corner.
+COLORREF ScreenAlong(double angle, double distance)
+{
+    double a = angle * 3.14159265358979 / 180;
+    HDC screen = GetDC(NULL);
+    COLORREF colour = GetPixel(screen, static_cast<int>(floor(160 + distance * sin(a))),
+                               static_cast<int>(floor(120 - distance * cos(a))));
+    ReleaseDC(NULL, screen);
+    return colour;
+}
+
+std::string TimeText(const SYSTEMTIME& t)
+{
+    char text[16];
+    snprintf(text, sizeof(text), "%d:%d:%d", t.wHour % 12, t.wMinute, t.wSecond);
+    return text;
+}
+
+TEST_F(ClockExeTest, NeedlesAndTextsShowTheLocalTime)
+{
+    // The controls stay hidden: shown, they would cover the needles.
+    Sleep(1300);  // the first tick
+
+    // Sampled between two readings of the clock; again if a minute turns.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        SYSTEMTIME before, after;
+        GetLocalTime(&before);
+        std::string readout = WindowText(GetDlgItem(window, 302));
+        std::string minuteText = WindowText(GetDlgItem(window, 301));
+        std::string hourText = WindowText(GetDlgItem(window, 300));
+        int minuteAngle = before.wMinute * 6;
+        double hourAngle = (before.wHour % 12) * 30 + (before.wMinute / 12) * 6;
+        int minuteBlack = 0, hourBlack = 0;
+        for (int d = 40; d <= 64; d += 4)
+            minuteBlack += ScreenAlong(minuteAngle, d) == RGB(0, 0, 0);
+        for (int d = 8; d <= 28; d += 4)
+            hourBlack += ScreenAlong(hourAngle, d) == RGB(0, 0, 0);
+        GetLocalTime(&after);
+        if (after.wMinute != before.wMinute)
+            continue;
+
+        EXPECT_EQ(7, minuteBlack) << "minute needle at " << minuteAngle;
+        EXPECT_EQ(6, hourBlack) << "hour needle at " << hourAngle;
+        // The readout is as old as the last tick: up to a second before.
+        SYSTEMTIME earlier = before;
+        earlier.wSecond = static_cast<WORD>((before.wSecond + 59) % 60);
+        EXPECT_TRUE(readout == TimeText(earlier) || readout == TimeText(before) || readout == TimeText(after))
+            << readout << " read between " << TimeText(before) << " and " << TimeText(after);
+        EXPECT_EQ("M:" + std::to_string(minuteAngle), minuteText);
+        char expectedHour[16];
+        snprintf(expectedHour, sizeof(expectedHour), "H:%.1f", hourAngle);
+        EXPECT_EQ(expectedHour, hourText);
+        return;
+    }
+    FAIL() << "the minute kept turning";
+}
+
+TEST(ClockExeShape, CornersShowWhatLiesBeneathAndLetClicksThrough)
+{
+    // Away from the top-left corner, where the system tray window may appear.
+    const int left = 400, top = 300;
+    const POINT corners[] = { { left + 3, top + 3 }, { left + 316, top + 3 },
+                              { left + 3, top + 236 }, { left + 316, top + 236 } };
+    HDC screen = GetDC(NULL);
+    COLORREF beneath[4];
+    for (int i = 0; i < 4; ++i)
+        beneath[i] = GetPixel(screen, corners[i].x, corners[i].y);
+
+    ClockProcess clock;
+    HWND window = clock.WaitForWindow();
+    ASSERT_NE(nullptr, window);
+    SetWindowPos(window, NULL, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    Sleep(300);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(beneath[i], GetPixel(screen, corners[i].x, corners[i].y)) << i;
+        EXPECT_NE(window, WindowFromPoint(corners[i])) << i;
+    }
+    EXPECT_EQ(window, WindowFromPoint(POINT{ left + 160, top + 120 }));
+    // The face shows inside the circle, beyond the needles' reach.
+    for (int dx : { -64, 64 })
+        for (int dy : { -64, 64 })
+            EXPECT_NE(beneath[0], GetPixel(screen, left + 160 + dx, top + 120 + dy));
+    ReleaseDC(NULL, screen);
+
+    // A drag from a corner is not the clock's, so the clock stays put.
+    MoveMouse(left + 6, top + 6);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    for (int step = 1; step <= 5; ++step)
+        MoveMouse(left + 6 + step * 20, top + 6 + step * 20);
+    SendMouse(MOUSEEVENTF_LEFTUP);
+    Sleep(200);
+    RECT frame;
+    GetWindowRect(window, &frame);
+    EXPECT_EQ(left, frame.left);
+    EXPECT_EQ(top, frame.top);
 }
 
 TEST(ClockExeFaults, MissingSkinIsReportedAndEndsWithMinusOne)
