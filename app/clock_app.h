@@ -38,6 +38,9 @@ void ReleaseClockApp();
 // The whole program: start-up, loop, tear-down. Returns the exit code.
 int RunClock(HINSTANCE instance, int showCommand);
 
+// Names the platform in a box before anything else happens.
+void ShowVersionNotice();
+
 // The one way the clock reports a failure: a modal box with a one-line text.
 void ReportError(HWND owner, const char* text, UINT icon);
 

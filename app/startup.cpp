@@ -85,6 +85,7 @@ void ReleaseClockApp()
 
 int RunClock(HINSTANCE instance, int showCommand)
 {
+    ShowVersionNotice();
     clockApp.trayIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_CLOCK));
 
     if (!RegisterClockClass(instance)) {

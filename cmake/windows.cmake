@@ -18,6 +18,7 @@ endif()
 add_library(clockcore STATIC
     ${CLOCK_PORTABLE_SOURCES}
     app/startup.cpp
+    app/version_notice.cpp
     face/needle_mask.cpp
     face/paint_face.cpp
     face/update_hands.cpp

@@ -85,9 +85,15 @@ static void LoadNeedles(HWND window)
         ReportError(window, "Failed to load the Needle bitmaps!", MB_OK);
 }
 
+static const char kTrayTip[] = "Hello World!";
+
+// Sent to every top-level window when the shell (re)starts its taskbar.
+static UINT taskbarCreated;
+
 static void OnCreate(HWND window)
 {
-    AddTrayIcon(window, IDI_CLOCK, clockApp.trayIcon, "Hello World!");
+    taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
+    AddTrayIcon(window, IDI_CLOCK, clockApp.trayIcon, kTrayTip);
     ApplyClockShape(window);
     CreateClockControls(window);
     ShowWindow(clockApp.adjustButton, SW_HIDE);
@@ -139,11 +145,28 @@ static void OnCommand(WPARAM wParam)
         break;
     case IDC_EXIT:
     case IDM_EXIT:        PostQuitMessage(0); break;
+    case IDM_ABOUT:
+        MessageBoxA(NULL, "deskclock, by the deskclock authors.\n\n  You can reach me at\n"
+                          "deskclock@example.org", "Thank You!", MB_OK);
+        break;
     }
+}
+
+// A restarted shell has lost every tray icon, and without a taskbar button
+// the tray is the only way to reach the clock: put the icon back. The first
+// icon handle was let go of after the first add, so it is loaded again.
+static void OnTaskbarCreated(HWND window)
+{
+    AddTrayIcon(window, IDI_CLOCK, LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_CLOCK)),
+                kTrayTip);
 }
 
 LRESULT CALLBACK ClockWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == taskbarCreated && taskbarCreated) {
+        OnTaskbarCreated(window);
+        return 0;
+    }
     switch (message) {
     case WM_CREATE:  OnCreate(window); return 0;
     case WM_DESTROY: OnDestroy(window); return 0;
@@ -155,7 +178,7 @@ LRESULT CALLBACK ClockWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_LBUTTONDOWN:
         SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
         return 0;
-    case WM_TRAYNOTIFY: return 0;
+    case WM_TRAYNOTIFY: OnTrayNotify(window, wParam, lParam); return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

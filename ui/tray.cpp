@@ -3,6 +3,8 @@
 #include <shellapi.h>
 #include <string.h>
 
+#include "resource.h"
+
 #ifndef _WIN64
 static_assert(NOTIFYICONDATAA_V1_SIZE == 88, "first form of the 32-bit notify-icon record");
 #endif
@@ -39,4 +41,24 @@ BOOL RemoveTrayIcon(HWND window, UINT id)
 {
     NOTIFYICONDATAA record = TrayRecord(window, id);
     return Shell_NotifyIconA(NIM_DELETE, &record);
+}
+
+void OnTrayNotify(HWND window, WPARAM id, LPARAM mouseMessage)
+{
+    if (id != IDI_CLOCK || mouseMessage != WM_RBUTTONDOWN)
+        return;
+    POINT cursor;
+    GetCursorPos(&cursor);
+    // Loaded afresh for every opening, and let go of once it closes.
+    HMENU menu = LoadMenuA(NULL, MAKEINTRESOURCEA(IDR_TRAY_MENU));
+    HMENU popup = GetSubMenu(menu, 0);
+    if (popup) {
+        // The window must be foreground before the menu opens, or the menu
+        // does not close when the user clicks elsewhere; the null message
+        // after it lets the next opening stay open.
+        SetForegroundWindow(window);
+        TrackPopupMenuEx(popup, TPM_LEFTBUTTON, cursor.x, cursor.y, window, NULL);
+        PostMessageA(window, WM_NULL, 0, 0);
+    }
+    DestroyMenu(menu);
 }

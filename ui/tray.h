@@ -11,4 +11,8 @@
 BOOL AddTrayIcon(HWND window, UINT id, HICON icon, const char* tip);
 BOOL RemoveTrayIcon(HWND window, UINT id);
 
+// A mouse message over the clock's icon: a right press opens the menu, whose
+// choice comes back to the window as WM_COMMAND.
+void OnTrayNotify(HWND window, WPARAM id, LPARAM mouseMessage);
+
 #endif

@@ -8,8 +8,11 @@ void PumpMessages()
 {
     MSG message;
     while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT)
-            continue;
+        if (message.message == WM_QUIT) {
+            // Put back, for TakeQuit to find.
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
