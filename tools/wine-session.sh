@@ -82,16 +82,18 @@ capture_clock() {
     local clock=$!
     # Without a window manager the keyboard follows the pointer. The start-up
     # notice, where there is one, is confirmed with Return.
-    xdotool mousemove 160 120
+    local notice
     for _ in $(seq 100); do
-        if xdotool search --onlyvisible --name '^Version$' >/dev/null 2>&1; then
-            xdotool key Return
+        notice=$(xdotool search --onlyvisible --name '^Version$' 2>/dev/null | head -n 1 || true)
+        if [ -n "$notice" ]; then
+            xdotool mousemove --window "$notice" 20 20 key Return
         fi
         if xdotool search --onlyvisible --classname 'deskclock.exe' --name '^$' >/dev/null 2>&1; then
             break
         fi
         sleep 0.1
     done
+    xdotool mousemove 160 120
     sleep 2    # the needles move to the time at the first tick
     import -window root -crop 320x240+0+0 +repage "$shot"
     echo "Screenshot: $PWD/$shot"

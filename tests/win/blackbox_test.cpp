@@ -7,7 +7,9 @@
 #include <math.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "box_watcher.h"
 #include "clock_process.h"
@@ -289,6 +291,112 @@ TEST(ClockExeShape, CornersShowWhatLiesBeneathAndLetClicksThrough)
     GetWindowRect(window, &frame);
     EXPECT_EQ(left, frame.left);
     EXPECT_EQ(top, frame.top);
+}
+
+TEST(ClockExeStart, VersionNoticeComesBeforeTheWindow)
+{
+    ClockProcess clock;
+    ASSERT_TRUE(clock.Started());
+    HWND notice = nullptr;
+    for (DWORD start = GetTickCount(); !notice && GetTickCount() - start < 10000; Sleep(10))
+        notice = FindProcessWindow(clock.Id(), "#32770", "Version");
+    ASSERT_NE(nullptr, notice);
+    EXPECT_EQ(nullptr, FindProcessWindow(clock.Id(), "MyWin", NULL));
+    EXPECT_EQ("Windows NT product family.\n\nPress \"ESC\" if you want to quit.", MessageBoxText(notice));
+    EXPECT_EQ(nullptr, GetWindow(notice, GW_OWNER));
+    SendMessageA(GetDlgItem(notice, IDOK), BM_CLICK, 0, 0);
+    HWND window = clock.WaitForWindow();
+    ASSERT_NE(nullptr, window);
+    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
+    EXPECT_EQ(0u, clock.WaitForExit());
+}
+
+// The icons in Wine's stand-alone notification area.
+std::vector<HWND> TrayIcons()
+{
+    std::vector<HWND> icons;
+    HWND tray = FindWindowA("__winex11_standalone_tray", NULL);
+    for (HWND icon = tray ? GetWindow(tray, GW_CHILD) : NULL; icon; icon = GetWindow(icon, GW_HWNDNEXT))
+        icons.push_back(icon);
+    return icons;
+}
+
+HWND WaitForNewIcon(const std::vector<HWND>& known)
+{
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(20)) {
+        for (HWND icon : TrayIcons())
+            if (std::find(known.begin(), known.end(), icon) == known.end() && IsWindowVisible(icon))
+                return icon;
+    }
+    return nullptr;
+}
+
+bool IconGone(HWND icon)
+{
+    std::vector<HWND> icons = TrayIcons();
+    return std::find(icons.begin(), icons.end(), icon) == icons.end() || !IsWindowVisible(icon);
+}
+
+HWND OpenTrayMenu(HWND icon)
+{
+    RECT place;
+    GetWindowRect(icon, &place);
+    MoveMouse((place.left + place.right) / 2, (place.top + place.bottom) / 2);
+    // Injected input does not reach Wine's stand-alone tray, so the press is
+    // handed to the icon's window itself, which tells its owner as usual.
+    LPARAM at = MAKELPARAM((place.right - place.left) / 2, (place.bottom - place.top) / 2);
+    PostMessageA(icon, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    PostMessageA(icon, WM_RBUTTONUP, 0, at);
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(20)) {
+        for (HWND menu = FindWindowExA(NULL, NULL, "#32768", NULL); menu;
+             menu = FindWindowExA(NULL, menu, "#32768", NULL))
+            if (IsWindowVisible(menu))
+                return menu;
+    }
+    return nullptr;
+}
+
+TEST(ClockExeTray, RightPressOnTheIconOffersAboutAndExit)
+{
+    std::vector<HWND> known = TrayIcons();
+    ClockProcess clock;
+    HWND window = clock.WaitForWindow();
+    ASSERT_NE(nullptr, window);
+    HWND icon = WaitForNewIcon(known);
+    ASSERT_NE(nullptr, icon);
+    // Out of the way of the notification area in the top-left corner.
+    SetWindowPos(window, NULL, 400, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+
+    ASSERT_NE(nullptr, OpenTrayMenu(icon));
+    PostMessageA(window, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
+    HWND about = nullptr;
+    for (DWORD start = GetTickCount(); !about && GetTickCount() - start < 5000; Sleep(20))
+        about = FindProcessWindow(clock.Id(), "#32770", "Thank You!");
+    ASSERT_NE(nullptr, about);
+    std::string text = MessageBoxText(about);
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; start <= text.size(); start = end + 1) {
+        end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        lines.push_back(text.substr(start, end - start));
+    }
+    ASSERT_EQ(4u, lines.size()) << text;
+    EXPECT_NE("", lines[0]);
+    EXPECT_EQ("", lines[1]);
+    EXPECT_EQ("  You can reach me at", lines[2]);
+    EXPECT_NE(std::string::npos, lines[3].find('@'));
+    SendMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
+
+    ASSERT_NE(nullptr, OpenTrayMenu(icon));
+    PostMessageA(window, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(window, WM_KEYDOWN, VK_DOWN, 0);
+    PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(0u, clock.WaitForExit());
+    for (DWORD start = GetTickCount(); !IconGone(icon) && GetTickCount() - start < 3000;)
+        Sleep(20);
+    EXPECT_TRUE(IconGone(icon));
 }
 
 TEST(ClockExeFaults, MissingSkinIsReportedAndEndsWithMinusOne)
