@@ -17,6 +17,10 @@ HBITMAP CreateNeedleMask(HBITMAP bitmap, COLORREF keyColour);
 bool ProbeBlitRotation();
 extern bool blitsRotate;
 
+// Where blits do not rotate, needles are read once and turned by hand; this
+// lets go of what that keeps. Called when the window goes.
+void ReleaseHandTurnedNeedles();
+
 // Answers WM_PAINT: the whole face, drawn through DrawClockFace.
 void PaintClockFace(HWND window);
 // The skin and both needles into any device context, centred on the client

@@ -51,11 +51,30 @@ PixelBox TransformedBounds(const NeedleTransform& t, int left, int top, int widt
     return box;
 }
 
+PixelBox OpaqueBounds(const NeedleImage& needle)
+{
+    PixelBox box = { needle.width, needle.height, 0, 0 };
+    for (int y = 0; y < needle.height; ++y) {
+        for (int x = 0; x < needle.width; ++x) {
+            if ((needle.mask[y * needle.width + x] & 0xFFFFFF) == 0xFFFFFF)
+                continue;
+            if (x < box.left) box.left = x;
+            if (y < box.top) box.top = y;
+            if (x >= box.right) box.right = x + 1;
+            if (y >= box.bottom) box.bottom = y + 1;
+        }
+    }
+    if (box.right == 0) {
+        PixelBox empty = { 0, 0, 0, 0 };
+        return empty;
+    }
+    return box;
+}
+
 void RotateNeedle(const NeedleImage& needle, const NeedleTransform& t, int left, const PixelBox& box,
-                  uint32_t* boxPixels, uint32_t* boxMask)
+                  uint32_t* boxPixels, uint32_t* boxMask, int stride)
 {
     const double det = static_cast<double>(t.eM11) * t.eM22 - static_cast<double>(t.eM12) * t.eM21;
-    const int boxWidth = box.right - box.left;
     for (int y = box.top; y < box.bottom; ++y) {
         for (int x = box.left; x < box.right; ++x) {
             uint32_t pixel = 0x000000;
@@ -72,7 +91,7 @@ void RotateNeedle(const NeedleImage& needle, const NeedleTransform& t, int left,
                     mask = needle.mask[index];
                 }
             }
-            int at = (y - box.top) * boxWidth + (x - box.left);
+            int at = (y - box.top) * stride + (x - box.left);
             boxPixels[at] = pixel;
             boxMask[at] = mask;
         }

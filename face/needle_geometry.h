@@ -38,11 +38,16 @@ struct NeedleImage {
     const uint32_t* mask;
 };
 
+// The smallest box of a needle holding every pixel its mask lets through;
+// empty (left == right) for a needle that shows nothing.
+PixelBox OpaqueBounds(const NeedleImage& needle);
+
 // Rotates a needle by hand, for platforms whose blits ignore rotation: each
 // pixel of box takes the needle pixel under its centre (nearest neighbour).
 // Pixels outside the needle get a white mask and a black needle pixel, so that
-// the usual AND-then-OR drawing leaves the face there as it is.
+// the usual AND-then-OR drawing leaves the face there as it is. The outputs
+// are rows of `stride` pixels, box pixel (box.left, box.top) first.
 void RotateNeedle(const NeedleImage& needle, const NeedleTransform& t, int left, const PixelBox& box,
-                  uint32_t* boxPixels, uint32_t* boxMask);
+                  uint32_t* boxPixels, uint32_t* boxMask, int stride);
 
 #endif

@@ -1,5 +1,6 @@
 #include "clock_face.h"
 
+#include <math.h>
 #include <stdlib.h>
 
 #include "app/clock_app.h"
@@ -90,42 +91,106 @@ static uint32_t* ReadPixels(HDC reference, HBITMAP bitmap, int width, int height
     return pixels;
 }
 
-// For platforms whose blits ignore rotation: the needle and its mask are
-// turned pixel by pixel, then drawn unturned with the same AND and OR.
-static void DrawNeedleTurnedByHand(HDC paint, HDC memory, HBITMAP needle, HBITMAP mask,
-                                   const BITMAP& size, const NeedleTransform& turn)
+// A needle prepared for turning by hand: its pixels and mask, read once,
+// the part of it that shows, and room for that part turned any way.
+struct HandTurnedNeedle {
+    HBITMAP needle;
+    HBITMAP mask;
+    uint32_t* pixels;
+    uint32_t* maskPixels;
+    PixelBox shown;
+    int side;
+    HBITMAP turnedPixels;
+    HBITMAP turnedMask;
+    uint32_t* turnedPixelBits;
+    uint32_t* turnedMaskBits;
+};
+
+static HandTurnedNeedle minuteTurned;
+static HandTurnedNeedle hourTurned;
+
+static void Forget(HandTurnedNeedle& turned)
 {
-    int left = NeedleLeft(size.bmWidth);
-    PixelBox box = TransformedBounds(turn, left, 0, size.bmWidth, size.bmHeight);
-    uint32_t* needlePixels = ReadPixels(paint, needle, size.bmWidth, size.bmHeight);
-    uint32_t* maskPixels = ReadPixels(paint, mask, size.bmWidth, size.bmHeight);
-    uint32_t* turnedPixels;
-    uint32_t* turnedMask;
-    HBITMAP turnedNeedle = CreatePixels(box.right - box.left, box.bottom - box.top, &turnedPixels);
-    HBITMAP turnedMaskBitmap = CreatePixels(box.right - box.left, box.bottom - box.top, &turnedMask);
-    if (needlePixels && maskPixels && turnedNeedle && turnedMaskBitmap) {
-        NeedleImage image = { size.bmWidth, size.bmHeight, needlePixels, maskPixels };
-        RotateNeedle(image, turn, left, box, turnedPixels, turnedMask);
-        GdiFlush();
-        HGDIOBJ previous = SelectObject(memory, turnedMaskBitmap);
-        BitBlt(paint, box.left, box.top, box.right - box.left, box.bottom - box.top, memory, 0, 0, SRCAND);
-        SelectObject(memory, turnedNeedle);
-        BitBlt(paint, box.left, box.top, box.right - box.left, box.bottom - box.top, memory, 0, 0, SRCPAINT);
-        SelectObject(memory, previous);
+    free(turned.pixels);
+    free(turned.maskPixels);
+    DeleteObject(turned.turnedPixels);
+    DeleteObject(turned.turnedMask);
+    turned = HandTurnedNeedle();
+}
+
+void ReleaseHandTurnedNeedles()
+{
+    Forget(minuteTurned);
+    Forget(hourTurned);
+}
+
+// Reads a needle once, and again only if the window is given another one.
+static bool Prepare(HandTurnedNeedle& turned, HDC reference, HBITMAP needle, HBITMAP mask,
+                    const BITMAP& size)
+{
+    if (turned.pixels && turned.needle == needle && turned.mask == mask)
+        return true;
+    Forget(turned);
+    turned.pixels = ReadPixels(reference, needle, size.bmWidth, size.bmHeight);
+    turned.maskPixels = ReadPixels(reference, mask, size.bmWidth, size.bmHeight);
+    if (!turned.pixels || !turned.maskPixels) {
+        Forget(turned);
+        return false;
     }
-    DeleteObject(turnedNeedle);
-    DeleteObject(turnedMaskBitmap);
-    free(needlePixels);
-    free(maskPixels);
+    NeedleImage image = { size.bmWidth, size.bmHeight, turned.pixels, turned.maskPixels };
+    turned.shown = OpaqueBounds(image);
+    // A box turned any way fits in a square the size of its diagonal, plus a
+    // pixel either side for rounding outwards.
+    double width = turned.shown.right - turned.shown.left;
+    double height = turned.shown.bottom - turned.shown.top;
+    turned.side = static_cast<int>(ceil(sqrt(width * width + height * height))) + 2;
+    turned.turnedPixels = CreatePixels(turned.side, turned.side, &turned.turnedPixelBits);
+    turned.turnedMask = CreatePixels(turned.side, turned.side, &turned.turnedMaskBits);
+    if (!turned.turnedPixels || !turned.turnedMask) {
+        Forget(turned);
+        return false;
+    }
+    turned.needle = needle;
+    turned.mask = mask;
+    return true;
+}
+
+// For platforms whose blits ignore rotation: the shown part of the needle and
+// its mask are turned pixel by pixel, then drawn unturned with the same AND
+// and OR.
+static void DrawNeedleTurnedByHand(HDC paint, HDC memory, HandTurnedNeedle& turned, HBITMAP needle,
+                                   HBITMAP mask, const BITMAP& size, const NeedleTransform& turn)
+{
+    if (!Prepare(turned, paint, needle, mask, size) || turned.shown.left == turned.shown.right)
+        return;
+    int left = NeedleLeft(size.bmWidth);
+    PixelBox box = TransformedBounds(turn, left + turned.shown.left, turned.shown.top,
+                                     turned.shown.right - turned.shown.left,
+                                     turned.shown.bottom - turned.shown.top);
+    if (box.right - box.left > turned.side)
+        box.right = box.left + turned.side;
+    if (box.bottom - box.top > turned.side)
+        box.bottom = box.top + turned.side;
+    int width = box.right - box.left;
+    int height = box.bottom - box.top;
+    NeedleImage image = { size.bmWidth, size.bmHeight, turned.pixels, turned.maskPixels };
+    GdiFlush();
+    RotateNeedle(image, turn, left, box, turned.turnedPixelBits, turned.turnedMaskBits, turned.side);
+    HGDIOBJ previous = SelectObject(memory, turned.turnedMask);
+    BitBlt(paint, box.left, box.top, width, height, memory, 0, 0, SRCAND);
+    SelectObject(memory, turned.turnedPixels);
+    BitBlt(paint, box.left, box.top, width, height, memory, 0, 0, SRCPAINT);
+    SelectObject(memory, previous);
 }
 
 static void DrawNeedle(HDC paint, HDC memory, HBITMAP needle, HBITMAP mask, BITMAP& size,
-                       double angle, int cx, int cy)
+                       HandTurnedNeedle& turned, double angle, int cx, int cy)
 {
     if (!blitsRotate) {
         GetObjectA(needle, sizeof(size), &size);
         if (mask && size.bmWidth > 0)
-            DrawNeedleTurnedByHand(paint, memory, needle, mask, size, MakeNeedleTransform(angle, cx, cy));
+            DrawNeedleTurnedByHand(paint, memory, turned, needle, mask, size,
+                                   MakeNeedleTransform(angle, cx, cy));
         return;
     }
     SelectObject(memory, mask);
@@ -152,10 +217,10 @@ void DrawClockFace(HDC target, HWND window)
 
     HDC minuteDC = CreateCompatibleDC(target);
     DrawNeedle(target, minuteDC, clockApp.minuteNeedle, clockApp.minuteMask, minuteSize,
-               clockState.minuteAngle, cx, cy);
+               minuteTurned, clockState.minuteAngle, cx, cy);
     HDC hourDC = CreateCompatibleDC(target);
     DrawNeedle(target, hourDC, clockApp.hourNeedle, clockApp.hourMask, hourSize,
-               clockState.hourAngle, cx, cy);
+               hourTurned, clockState.hourAngle, cx, cy);
     DeleteDC(minuteDC);
     DeleteDC(hourDC);
 }

@@ -122,6 +122,7 @@ static void OnDestroy(HWND window)
     DeleteBitmap(&clockApp.minuteMask);
     DeleteBitmap(&clockApp.hourNeedle);
     DeleteBitmap(&clockApp.hourMask);
+    ReleaseHandTurnedNeedles();
     PostQuitMessage(0);
 }
 

@@ -136,8 +136,30 @@ std::vector<uint32_t> Turned(const SmallNeedle& needle, double angle, PixelBox* 
     size_t count = static_cast<size_t>(box->right - box->left) * (box->bottom - box->top);
     std::vector<uint32_t> pixels(count, 0xABCDEF);
     mask->assign(count, 0xABCDEF);
-    RotateNeedle(needle.Image(), t, left, *box, pixels.data(), mask->data());
+    RotateNeedle(needle.Image(), t, left, *box, pixels.data(), mask->data(), box->right - box->left);
     return pixels;
+}
+
+TEST(TurningByHand, OnlyTheVisiblePartOfANeedleNeedsTurning)
+{
+    SmallNeedle needle;
+    PixelBox bar = OpaqueBounds(needle.Image());
+    EXPECT_EQ(2, bar.left);
+    EXPECT_EQ(0, bar.top);
+    EXPECT_EQ(3, bar.right);
+    EXPECT_EQ(SmallNeedle::kHeight, bar.bottom);
+
+    needle.mask.assign(needle.mask.size(), 0xFFFFFF);
+    needle.mask[3 * SmallNeedle::kWidth + 4] = 0;
+    PixelBox dot = OpaqueBounds(needle.Image());
+    EXPECT_EQ(4, dot.left);
+    EXPECT_EQ(3, dot.top);
+    EXPECT_EQ(5, dot.right);
+    EXPECT_EQ(4, dot.bottom);
+
+    needle.mask.assign(needle.mask.size(), 0xFFFFFF);
+    PixelBox none = OpaqueBounds(needle.Image());
+    EXPECT_EQ(none.left, none.right);
 }
 
 TEST(TurningByHand, RightAnglesMoveEveryPixelExactly)
