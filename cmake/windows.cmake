@@ -8,9 +8,11 @@ if(MSVC)
     set(CLOCK_LINK_OPTIONS /OPT:REF /OPT:ICF)
     set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded")
 else()
+    # The C runtime's own printf is enough for the clock's few texts; MinGW's
+    # replacement would add some 25 KB.
     set(CLOCK_COMPILE_OPTIONS
         -Wall -Wextra -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
-        -ffunction-sections -fdata-sections)
+        -ffunction-sections -fdata-sections -D__USE_MINGW_ANSI_STDIO=0)
     # Static, so that the program needs nothing but the system's own DLLs.
     set(CLOCK_LINK_OPTIONS -static -s -Wl,--gc-sections)
 endif()
@@ -26,12 +28,14 @@ add_library(clockcore STATIC
     ui/clock_window.cpp
     ui/tray.cpp)
 target_compile_options(clockcore PRIVATE ${CLOCK_COMPILE_OPTIONS})
-target_include_directories(clockcore PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/res)
+configure_file(res/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
+target_include_directories(clockcore PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/res
+                                            ${CMAKE_BINARY_DIR}/generated)
 target_link_libraries(clockcore PUBLIC user32 gdi32 shell32)
 
 set(CLOCK_RESOURCE_SCRIPT ${PROJECT_SOURCE_DIR}/res/deskclock.rc)
 set_source_files_properties(${CLOCK_RESOURCE_SCRIPT} PROPERTIES OBJECT_DEPENDS
-    "${PROJECT_SOURCE_DIR}/res/resource.h;${PROJECT_SOURCE_DIR}/res/skin.bmp;${PROJECT_SOURCE_DIR}/res/minute.bmp;${PROJECT_SOURCE_DIR}/res/hour.bmp;${PROJECT_SOURCE_DIR}/res/clock.ico")
+    "${PROJECT_SOURCE_DIR}/res/resource.h;${PROJECT_SOURCE_DIR}/res/deskclock.manifest;${CMAKE_BINARY_DIR}/generated/version.h;${PROJECT_SOURCE_DIR}/res/skin.bmp;${PROJECT_SOURCE_DIR}/res/minute.bmp;${PROJECT_SOURCE_DIR}/res/hour.bmp;${PROJECT_SOURCE_DIR}/res/clock.ico")
 
 add_executable(deskclock WIN32 app/main.cpp ${CLOCK_RESOURCE_SCRIPT})
 target_compile_options(deskclock PRIVATE ${CLOCK_COMPILE_OPTIONS})

@@ -91,6 +91,8 @@ TEST_P(BuiltExe, HasItsResourcesInUsEnglish) {
         {kPeResourceBitmap, 103, 40 + 256 * 4 + 128 * 128},
         {kPeResourceGroupIcon, 104, 0},
         {kPeResourceMenu, 105, 0},
+        {16, 1, 0},  // version information
+        {24, 1, 0},  // application manifest
     };
     for (const Expected& e : expected) {
         const PeResource* found = FindNumbered(info_, e.type, e.id, kEnglishUs);
