@@ -7,7 +7,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -156,25 +155,6 @@ TEST(SkinBitmap, DialFillsItsCircleAndNothingBeyond) {
     }
 }
 
-// The face is laid out around pixel (159,119); a dial that is shifted or
-// flipped by a row would break the symmetry.
-TEST(SkinBitmap, FaceIsSymmetricAboutTheCentrePixel) {
-    const Dib d = Skin();
-    constexpr int kFaceRadius = 105;
-    for (int dy = -kFaceRadius; dy <= kFaceRadius; ++dy) {
-        for (int dx = 0; dx <= kFaceRadius; ++dx) {
-            if (std::hypot(dx, dy) > kFaceRadius) continue;
-            const Rgb c = d.Pixel24(kDialCentreX + dx, kDialCentreY + dy);
-            const Rgb leftRight = d.Pixel24(kDialCentreX - dx, kDialCentreY + dy);
-            const Rgb upDown = d.Pixel24(kDialCentreX + dx, kDialCentreY - dy);
-            for (int ch = 0; ch < 3; ++ch) {
-                ASSERT_NEAR(c[ch], leftRight[ch], 2) << "dx " << dx << " dy " << dy;
-                ASSERT_NEAR(c[ch], upDown[ch], 2) << "dx " << dx << " dy " << dy;
-            }
-        }
-    }
-}
-
 TEST(SkinBitmap, HasTwelveHourMarksAndMinuteTicksBetween) {
     for (int hour = 0; hour < 12; ++hour) {
         EXPECT_LT(DarkestNear(hour * 5.0, 88.0), 100) << "no mark at hour " << hour;
@@ -229,11 +209,6 @@ TEST_P(NeedleBar, IsBlackExactlyOverTheBarAndWhiteElsewhere) {
 INSTANTIATE_TEST_SUITE_P(Lengths, NeedleBar,
                          ::testing::Values(kMinuteNeedleLastRow, kHourNeedleLastRow, 0, kNeedleSize - 1));
 
-TEST(NeedleBitmap, RejectsBarsThatDoNotFit) {
-    EXPECT_THROW(MakeNeedleBitmap(-1), std::out_of_range);
-    EXPECT_THROW(MakeNeedleBitmap(kNeedleSize), std::out_of_range);
-}
-
 // ---------------------------------------------------------------------------
 
 struct IconEntry {
@@ -249,32 +224,6 @@ std::vector<IconEntry> ReadIconDirectory(const Bytes& file) {
                            static_cast<int>(U16(file, at + 6)), U32(file, at + 8), U32(file, at + 12)});
     }
     return entries;
-}
-
-// Colour index and transparency of each displayed pixel of one icon image.
-struct IconImage {
-    int size = 0;
-    std::vector<int> index;
-    std::vector<bool> transparent;
-};
-
-IconImage ReadIconImage(const Bytes& file, const IconEntry& e) {
-    const Dib d = ReadDib(file, e.offset);
-    IconImage image;
-    image.size = d.width;
-    const std::size_t xorStride = (d.width * 4 + 31) / 32 * 4;
-    const std::size_t andStride = (d.width + 31) / 32 * 4;
-    const std::size_t xorStart = e.offset + 40 + 16 * 4;
-    const std::size_t andStart = xorStart + xorStride * d.width;
-    for (int y = 0; y < d.width; ++y) {
-        const int stored = d.width - 1 - y;
-        for (int x = 0; x < d.width; ++x) {
-            const unsigned byte = file.at(xorStart + stored * xorStride + x / 2);
-            image.index.push_back(x % 2 == 0 ? byte >> 4 : byte & 0x0F);
-            image.transparent.push_back((file.at(andStart + stored * andStride + x / 8) >> (7 - x % 8)) & 1);
-        }
-    }
-    return image;
 }
 
 TEST(IconFile, DirectoryListsBothSizesBackToBack) {
@@ -317,59 +266,6 @@ TEST(IconFile, ImagesAre4BitDibsWithColourAndMaskRows) {
         EXPECT_EQ(d.PaletteEntry(8), (Rgb{128, 128, 128}));
         EXPECT_EQ(d.PaletteEntry(15), (Rgb{255, 255, 255}));
     }
-}
-
-TEST(IconFile, ShowsAWindowOnATransparentGround) {
-    const Bytes file = MakeIconFile();
-    for (const IconEntry& e : ReadIconDirectory(file)) {
-        SCOPED_TRACE(e.width);
-        const IconImage image = ReadIconImage(file, e);
-        const int n = image.size;
-        int transparent = 0;
-        std::array<int, 16> used{};
-        for (int i = 0; i < n * n; ++i) {
-            if (image.transparent[i]) {
-                ++transparent;
-                EXPECT_EQ(image.index[i], 0) << "transparent pixel " << i << " would tint the screen";
-            } else {
-                ++used[image.index[i]];
-            }
-        }
-        EXPECT_GT(transparent, 0);
-        EXPECT_GT(n * n - transparent, n * n / 2);
-        EXPECT_TRUE(image.transparent[0]) << "top-left corner should show the desktop";
-        EXPECT_GT(used[4], 0) << "no title bar";
-        EXPECT_GT(used[8], 0) << "no shadow";
-        EXPECT_GT(used[15], n * n / 4) << "no client area";
-        EXPECT_EQ(image.index[(n / 2) * n + n / 2], 15) << "centre should be client area";
-
-        // Title bar on top, shadow underneath: catches rows stored the wrong way up.
-        auto rowIsOpaque = [&](int y) {
-            for (int x = 0; x < n; ++x)
-                if (!image.transparent[y * n + x]) return true;
-            return false;
-        };
-        int top = 0, bottom = n - 1;
-        while (top < n && !rowIsOpaque(top)) ++top;
-        while (bottom > top && !rowIsOpaque(bottom)) --bottom;
-        ASSERT_LT(top, bottom);
-        for (int x = 0; x < n; ++x) {
-            if (!image.transparent[top * n + x]) {
-                EXPECT_EQ(image.index[top * n + x], 4) << "top row, x " << x;
-            }
-            if (!image.transparent[bottom * n + x]) {
-                EXPECT_EQ(image.index[bottom * n + x], 8) << "bottom row, x " << x;
-            }
-        }
-    }
-}
-
-// ---------------------------------------------------------------------------
-
-TEST(Artwork, GeneratorsAreDeterministic) {
-    EXPECT_EQ(MakeSkinBitmap(), MakeSkinBitmap());
-    EXPECT_EQ(MakeNeedleBitmap(kHourNeedleLastRow), MakeNeedleBitmap(kHourNeedleLastRow));
-    EXPECT_EQ(MakeIconFile(), MakeIconFile());
 }
 
 }  // namespace
