@@ -19,8 +19,8 @@ static XFORM ToXform(const NeedleTransform& t)
     return form;
 }
 
-// A 32-bit top-down DIB section, its pixels reachable at *bits.
-static HBITMAP CreatePixels(int width, int height, uint32_t** bits)
+// 32-bit pixels in rows from the top, the layout the needle arithmetic uses.
+static BITMAPINFO TopDownPixels(int width, int height)
 {
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
@@ -29,6 +29,13 @@ static HBITMAP CreatePixels(int width, int height, uint32_t** bits)
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+// A DIB section in that layout, its pixels reachable at *bits.
+static HBITMAP CreatePixels(int width, int height, uint32_t** bits)
+{
+    BITMAPINFO info = TopDownPixels(width, height);
     void* pixels = NULL;
     HBITMAP bitmap = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &pixels, NULL, 0);
     *bits = static_cast<uint32_t*>(pixels);
@@ -77,13 +84,7 @@ static uint32_t* ReadPixels(HDC reference, HBITMAP bitmap, int width, int height
     uint32_t* pixels = static_cast<uint32_t*>(malloc(static_cast<size_t>(width) * height * 4));
     if (!pixels)
         return NULL;
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownPixels(width, height);
     if (GetDIBits(reference, bitmap, 0, height, pixels, &info, DIB_RGB_COLORS) != height) {
         free(pixels);
         return NULL;
