@@ -1,17 +1,28 @@
 #include "clock_face.h"
 
+#include <string.h>
+
 #include "app/clock_app.h"
 #include "clock_hands.h"
+
+// Setting a control's text costs far more than the tick's arithmetic, and the
+// angle texts change once a minute at most: only changed texts are written.
+static void WriteText(HWND control, const char* previous, const char* text)
+{
+    if (strcmp(previous, text) != 0)
+        SetWindowTextA(control, text);
+}
 
 void UpdateClockHands(HWND window, UINT_PTR timerId)
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
     ClockReading reading = ReadClockHands(now.wHour, now.wMinute, now.wSecond);
+    ClockState previous = clockState;
     bool repaint = TakeReading(clockState, reading, static_cast<unsigned>(timerId));
-    SetWindowTextA(clockApp.readout, clockState.readoutText);
-    SetWindowTextA(clockApp.exitButton, clockState.minuteText);
-    SetWindowTextA(clockApp.adjustButton, clockState.hourText);
+    WriteText(clockApp.readout, previous.readoutText, clockState.readoutText);
+    WriteText(clockApp.exitButton, previous.minuteText, clockState.minuteText);
+    WriteText(clockApp.adjustButton, previous.hourText, clockState.hourText);
     if (repaint)
         InvalidateRect(window, NULL, TRUE);
 }
