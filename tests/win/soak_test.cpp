@@ -53,34 +53,18 @@ Result Released(HANDLE handle, Result result, const char* releaser)
     return result;
 }
 
-// Makers: whatever the clock or a rewrite of its painting might call. Those
-// this executable does not import are left alone.
+// Makers: what the clock calls to make GDI and USER objects. Objects made
+// any other way still show in Wine's own table, checked below.
 #define MAKERS(X)                                                                              \
     X("gdi32.dll", HDC, CreateCompatibleDC, (HDC a), (a))                                      \
-    X("gdi32.dll", HDC, CreateDCA, (LPCSTR a, LPCSTR b, LPCSTR c, const DEVMODEA* d), (a, b, c, d)) \
     X("gdi32.dll", HBITMAP, CreateBitmap, (int a, int b, UINT c, UINT d, const void* e), (a, b, c, d, e)) \
-    X("gdi32.dll", HBITMAP, CreateBitmapIndirect, (const BITMAP* a), (a))                      \
     X("gdi32.dll", HBITMAP, CreateCompatibleBitmap, (HDC a, int b, int c), (a, b, c))          \
-    X("gdi32.dll", HBITMAP, CreateDIBitmap,                                                    \
-      (HDC a, const BITMAPINFOHEADER* b, DWORD c, const void* d, const BITMAPINFO* e, UINT f), \
-      (a, b, c, d, e, f))                                                                      \
     X("gdi32.dll", HBITMAP, CreateDIBSection,                                                  \
       (HDC a, const BITMAPINFO* b, UINT c, void** d, HANDLE e, DWORD f), (a, b, c, d, e, f))   \
-    X("gdi32.dll", HBRUSH, CreateSolidBrush, (COLORREF a), (a))                                \
-    X("gdi32.dll", HBRUSH, CreatePatternBrush, (HBITMAP a), (a))                               \
-    X("gdi32.dll", HPEN, CreatePen, (int a, int b, COLORREF c), (a, b, c))                     \
-    X("gdi32.dll", HFONT, CreateFontIndirectA, (const LOGFONTA* a), (a))                       \
-    X("gdi32.dll", HRGN, CreateRectRgn, (int a, int b, int c, int d), (a, b, c, d))            \
     X("gdi32.dll", HRGN, CreateEllipticRgn, (int a, int b, int c, int d), (a, b, c, d))        \
-    X("gdi32.dll", HRGN, CreatePolygonRgn, (const POINT* a, int b, int c), (a, b, c))          \
     X("user32.dll", HBITMAP, LoadBitmapA, (HINSTANCE a, LPCSTR b), (a, b))                     \
-    X("user32.dll", HICON, CopyIcon, (HICON a), (a))                                           \
-    X("user32.dll", HICON, CreateIconIndirect, (ICONINFO* a), (a))                             \
     X("user32.dll", HMENU, LoadMenuA, (HINSTANCE a, LPCSTR b), (a, b))                         \
-    X("user32.dll", HMENU, CreateMenu, (), ())                                                 \
-    X("user32.dll", HMENU, CreatePopupMenu, (), ())                                            \
     X("user32.dll", HDC, GetDC, (HWND a), (a))                                                 \
-    X("user32.dll", HDC, GetWindowDC, (HWND a), (a))                                           \
     X("user32.dll", HDC, BeginPaint, (HWND a, PAINTSTRUCT* b), (a, b))
 
 // Releases, with the handle each lets go of. A window given a region owns it
@@ -96,18 +80,7 @@ Result Released(HANDLE handle, Result result, const char* releaser)
 
 // LoadIconA is not counted: it hands out the module's shared icon, the same
 // handle on every call, which the system owns and frees with the module and
-// on which DestroyIcon may legitimately do nothing. Counting it would show a
-// leak for every load and a release for every such DestroyIcon that
-// released nothing. DestroyIcon only takes out icons the layer saw made
-// (CopyIcon, CreateIconIndirect); for any other handle it changes nothing.
-// LoadImageA is counted unless it is asked for a shared image.
-HANDLE(WINAPI* realLoadImageA)(HINSTANCE, LPCSTR, UINT, int, int, UINT);
-HANDLE WINAPI CountedLoadImageA(HINSTANCE a, LPCSTR b, UINT c, int d, int e, UINT f)
-{
-    HANDLE image = realLoadImageA(a, b, c, d, e, f);
-    return f & LR_SHARED ? image : Made(image, "LoadImageA");
-}
-
+// on which DestroyIcon may legitimately do nothing.
 #define DEFINE_MAKER(dll, type, name, parameters, arguments)                                    \
     type(WINAPI* real##name) parameters;                                                       \
     type WINAPI Counted##name parameters { return Made(real##name arguments, #name); }
@@ -134,7 +107,7 @@ struct Patch {
 #define PATCH(dll, name)                                                                       \
     { dll, #name, reinterpret_cast<void**>(&real##name), reinterpret_cast<void*>(Counted##name) },
 #define PATCH_ENTRY(dll, type, name, ...) PATCH(dll, name)
-const Patch patches[] = { MAKERS(PATCH_ENTRY) RELEASERS(PATCH_ENTRY) PATCH("user32.dll", LoadImageA) };
+const Patch patches[] = { MAKERS(PATCH_ENTRY) RELEASERS(PATCH_ENTRY) };
 
 void InstallLayer()
 {
