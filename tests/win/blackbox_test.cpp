@@ -399,28 +399,4 @@ TEST(ClockExeTray, RightPressOnTheIconOffersAboutAndExit)
     EXPECT_TRUE(IconGone(icon));
 }
 
-TEST(ClockExeFaults, MissingSkinIsReportedAndEndsWithMinusOne)
-{
-    std::string copy = BuildFolder() + "deskclock-noskin.exe";
-    ASSERT_TRUE(CopyClockWithout(ClockExePath(), copy, { { RT_BITMAP, 101 } }));
-    std::vector<SeenBox> boxes;
-    DWORD code;
-    {
-        BoxWatcher watcher;
-        ClockProcess clock(copy);
-        ASSERT_TRUE(clock.Started());
-        code = clock.WaitForExit();
-        boxes = watcher.Boxes();
-    }
-    DeleteFileA(copy.c_str());
-    EXPECT_EQ(static_cast<DWORD>(-1), code);
-    std::vector<SeenBox> errors;
-    for (const SeenBox& box : boxes)
-        if (box.caption != "Version")
-            errors.push_back(box);
-    ASSERT_EQ(1u, errors.size());
-    EXPECT_EQ("Error", errors[0].caption);
-    EXPECT_EQ("Failed to load the skin bitmap!", errors[0].text);
-}
-
 }  // namespace
