@@ -311,49 +311,27 @@ TEST(ClockExeStart, VersionNoticeComesBeforeTheWindow)
     EXPECT_EQ(0u, clock.WaitForExit());
 }
 
-// The icons in Wine's stand-alone notification area.
-std::vector<HWND> TrayIcons()
-{
-    std::vector<HWND> icons;
-    HWND tray = FindWindowA("__winex11_standalone_tray", NULL);
-    for (HWND icon = tray ? GetWindow(tray, GW_CHILD) : NULL; icon; icon = GetWindow(icon, GW_HWNDNEXT))
-        icons.push_back(icon);
-    return icons;
-}
-
 HWND WaitForNewIcon(const std::vector<HWND>& known)
 {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(20)) {
-        for (HWND icon : TrayIcons())
-            if (std::find(known.begin(), known.end(), icon) == known.end() && IsWindowVisible(icon))
-                return icon;
-    }
-    return nullptr;
+    HWND icon = NULL;
+    for (DWORD start = GetTickCount(); !icon && GetTickCount() - start < 5000; Sleep(20))
+        icon = NewTrayIcon(known);
+    return icon;
+}
+
+HWND OpenTrayMenu(HWND icon)
+{
+    RightPressTrayIcon(icon);
+    HWND menu = NULL;
+    for (DWORD start = GetTickCount(); !menu && GetTickCount() - start < 5000; Sleep(20))
+        menu = OpenMenu();
+    return menu;
 }
 
 bool IconGone(HWND icon)
 {
     std::vector<HWND> icons = TrayIcons();
-    return std::find(icons.begin(), icons.end(), icon) == icons.end() || !IsWindowVisible(icon);
-}
-
-HWND OpenTrayMenu(HWND icon)
-{
-    RECT place;
-    GetWindowRect(icon, &place);
-    MoveMouse((place.left + place.right) / 2, (place.top + place.bottom) / 2);
-    // Injected input does not reach Wine's stand-alone tray, so the press is
-    // handed to the icon's window itself, which tells its owner as usual.
-    LPARAM at = MAKELPARAM((place.right - place.left) / 2, (place.bottom - place.top) / 2);
-    PostMessageA(icon, WM_RBUTTONDOWN, MK_RBUTTON, at);
-    PostMessageA(icon, WM_RBUTTONUP, 0, at);
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 5000; Sleep(20)) {
-        for (HWND menu = FindWindowExA(NULL, NULL, "#32768", NULL); menu;
-             menu = FindWindowExA(NULL, menu, "#32768", NULL))
-            if (IsWindowVisible(menu))
-                return menu;
-    }
-    return nullptr;
+    return std::find(icons.begin(), icons.end(), icon) == icons.end();
 }
 
 TEST(ClockExeTray, RightPressOnTheIconOffersAboutAndExit)

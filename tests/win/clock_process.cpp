@@ -5,6 +5,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 std::string BuildFolder()
 {
     char path[MAX_PATH];
@@ -263,4 +265,41 @@ bool CopyClockWithout(const std::string& from, const std::string& to,
     }
     FreeLibrary(module);
     return ok;
+}
+
+std::vector<HWND> TrayIcons()
+{
+    std::vector<HWND> icons;
+    HWND tray = FindWindowA("__winex11_standalone_tray", NULL);
+    for (HWND icon = tray ? GetWindow(tray, GW_CHILD) : NULL; icon; icon = GetWindow(icon, GW_HWNDNEXT))
+        if (IsWindowVisible(icon))
+            icons.push_back(icon);
+    return icons;
+}
+
+HWND NewTrayIcon(const std::vector<HWND>& known)
+{
+    for (HWND icon : TrayIcons())
+        if (std::find(known.begin(), known.end(), icon) == known.end())
+            return icon;
+    return NULL;
+}
+
+void RightPressTrayIcon(HWND icon)
+{
+    RECT place;
+    GetWindowRect(icon, &place);
+    SetCursorPos((place.left + place.right) / 2, (place.top + place.bottom) / 2);
+    LPARAM at = MAKELPARAM((place.right - place.left) / 2, (place.bottom - place.top) / 2);
+    PostMessageA(icon, WM_RBUTTONDOWN, MK_RBUTTON, at);
+    PostMessageA(icon, WM_RBUTTONUP, 0, at);
+}
+
+HWND OpenMenu()
+{
+    for (HWND menu = FindWindowExA(NULL, NULL, "#32768", NULL); menu;
+         menu = FindWindowExA(NULL, menu, "#32768", NULL))
+        if (IsWindowVisible(menu))
+            return menu;
+    return NULL;
 }

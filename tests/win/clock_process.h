@@ -36,6 +36,19 @@ private:
 // null), or null.
 HWND FindProcessWindow(DWORD processId, const char* className, const char* caption);
 
+// The visible icons in Wine's stand-alone notification area, and the first
+// of them not among those known before.
+std::vector<HWND> TrayIcons();
+HWND NewTrayIcon(const std::vector<HWND>& known);
+
+// A right press on a tray icon. Injected input does not reach Wine's
+// stand-alone tray, so the press is handed to the icon's window itself, which
+// tells its owner as usual.
+void RightPressTrayIcon(HWND icon);
+
+// An open popup menu of any process, or null.
+HWND OpenMenu();
+
 // Processor time (user + kernel) spent so far by a process, in 100-ns units.
 ULONGLONG ProcessCpuTime(DWORD processId);
 

@@ -61,34 +61,6 @@ std::vector<SeenBox> ErrorBoxes(const std::vector<SeenBox>& boxes)
     return errors;
 }
 
-// The visible icons in Wine's stand-alone notification area.
-std::vector<HWND> TrayIcons()
-{
-    std::vector<HWND> icons;
-    HWND tray = FindWindowA("__winex11_standalone_tray", NULL);
-    for (HWND icon = tray ? GetWindow(tray, GW_CHILD) : NULL; icon; icon = GetWindow(icon, GW_HWNDNEXT))
-        if (IsWindowVisible(icon))
-            icons.push_back(icon);
-    return icons;
-}
-
-HWND NewTrayIcon(const std::vector<HWND>& known)
-{
-    for (HWND icon : TrayIcons())
-        if (std::find(known.begin(), known.end(), icon) == known.end())
-            return icon;
-    return nullptr;
-}
-
-HWND OpenMenu()
-{
-    for (HWND menu = FindWindowExA(NULL, NULL, "#32768", NULL); menu;
-         menu = FindWindowExA(NULL, menu, "#32768", NULL))
-        if (IsWindowVisible(menu))
-            return menu;
-    return nullptr;
-}
-
 // The screen under the clock's window at the top-left corner, copied at once
 // so that a repaint cannot fall between two samples.
 class FaceShot {
@@ -309,8 +281,7 @@ void ExpectRunsWithout(ResourceName missing, const char* name)
             HWND icon = nullptr;
             WaitUntil([&] { return (icon = NewTrayIcon(before)) != nullptr; }, 1500);
             if (icon) {
-                PostMessageA(icon, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(8, 8));
-                PostMessageA(icon, WM_RBUTTONUP, 0, MAKELPARAM(8, 8));
+                RightPressTrayIcon(icon);
             } else {
                 PostMessageA(window, kTrayMessage, kTrayId, WM_RBUTTONDOWN);
             }
