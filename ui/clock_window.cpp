@@ -136,13 +136,16 @@ static void OnKeyDown(WPARAM key)
 }
 
 // Buttons and menu items with the same id act alike: only the id is read.
-static void OnCommand(WPARAM wParam)
+static void OnCommand(HWND window, WPARAM wParam)
 {
     switch (LOWORD(wParam)) {
     case IDC_ADJUST_TIME:
         StartDateTimePanel();
         // The time may have been changed: repaint at the next second.
         clockState.repaintPending = true;
+        // A click leaves the keyboard focus on the button, where Esc and the
+        // arrow keys would no longer reach the clock.
+        SetFocus(window);
         break;
     case IDC_EXIT:
     case IDM_EXIT:        PostQuitMessage(0); break;
@@ -173,7 +176,7 @@ LRESULT CALLBACK ClockWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_DESTROY: OnDestroy(window); return 0;
     case WM_PAINT:   PaintClockFace(window); return 0;
     case WM_KEYDOWN: OnKeyDown(wParam); return 0;
-    case WM_COMMAND: OnCommand(wParam); return 0;
+    case WM_COMMAND: OnCommand(window, wParam); return 0;
     case WM_TIMER:   UpdateClockHands(window, wParam); return 0;
     // A press anywhere on the face moves the window, as a press on a caption would.
     case WM_LBUTTONDOWN:

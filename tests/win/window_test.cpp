@@ -142,6 +142,18 @@ TEST_F(ClockWindowTest, AdjustTimeStartsTheSystemsOwnRundll32)
     EXPECT_FALSE(TakeQuit());
 }
 
+TEST_F(ClockWindowTest, ClickedAdjustTimeLeavesTheKeysWithTheClock)
+{
+    launchProcess = RecordLaunch;
+    launched = LaunchRecord();
+    SetForegroundWindow(window);
+    Key(VK_DOWN);
+    SendMessageA(Child(IDC_ADJUST_TIME), BM_CLICK, 0, 0);
+    PumpMessages();
+    EXPECT_EQ(1, launched.calls);
+    EXPECT_EQ(window, GetFocus());
+}
+
 TEST_F(ClockWindowTest, DestroyReleasesTheNeedlesAndAsksToQuit)
 {
     HBITMAP needles[] = { clockApp.minuteNeedle, clockApp.hourNeedle };
