@@ -136,44 +136,61 @@ int CountBlack(const FaceShot& shot, const std::vector<POINT>& pixels)
     return black;
 }
 
+// Runs the copy without its skin, answering its boxes. The boxes are
+// answered here rather than by a watcher: while the error is shown the window
+// and its tray icon still exist. Wine's tray also drops the icon of a window
+// that went with its process, so only the order tells that the clock removed
+// its own: the icon goes first, some 30 ms before the process ends.
+struct SkinlessRun {
+    std::vector<SeenBox> boxes;
+    HWND icon = nullptr;
+    bool iconWentFirst = false;
+    DWORD exitCode = STILL_ACTIVE;
+};
+
+SkinlessRun RunWithoutSkin(const std::string& path, const std::vector<HWND>& before)
+{
+    SkinlessRun run;
+    ClockProcess clock(path);
+    DWORD start = GetTickCount();
+    while (clock.Started() && clock.WaitForExit(10) == STILL_ACTIVE && GetTickCount() - start < 10000) {
+        HWND box = FindProcessWindow(clock.Id(), "#32770", NULL);
+        if (!box || !IsWindowVisible(box))
+            continue;
+        run.boxes.push_back({ WindowText(box), MessageBoxText(box), GetWindow(box, GW_OWNER) });
+        bool error = run.boxes.back().caption == "Error";
+        if (error)
+            WaitUntil([&] { return (run.icon = NewTrayIcon(before)) != nullptr; });
+        SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        auto running = [&] { return WaitForSingleObject(clock.Handle(), 0) == WAIT_TIMEOUT; };
+        while (error && run.icon && !run.iconWentFirst && running())
+            run.iconWentFirst = !IsWindowVisible(run.icon) && running();
+        WaitUntil([&] { return !IsWindow(box); });
+    }
+    run.exitCode = clock.WaitForExit(0);
+    return run;
+}
+
 TEST(ClockExeFaults, MissingSkinIsReportedAndEndsWithMinusOne)
 {
     ClockCopy copy("deskclock-noskin.exe", { { RT_BITMAP, 101 } });
     ASSERT_TRUE(copy.made);
     std::vector<HWND> before = TrayIcons();
-    ClockProcess clock(copy.path);
-    ASSERT_TRUE(clock.Started());
-
-    // The boxes are answered here rather than by a watcher: while the error
-    // is shown the window and its tray icon still exist. Wine's tray also
-    // drops the icon of a window that went with its process, so only the
-    // order tells that the clock removed its own: the icon goes first.
-    std::vector<SeenBox> boxes;
-    HWND icon = nullptr;
-    bool iconWentFirst = false;
-    DWORD start = GetTickCount();
-    while (clock.WaitForExit(10) == STILL_ACTIVE && GetTickCount() - start < 10000) {
-        HWND box = FindProcessWindow(clock.Id(), "#32770", NULL);
-        if (!box || !IsWindowVisible(box))
-            continue;
-        boxes.push_back({ WindowText(box), MessageBoxText(box), GetWindow(box, GW_OWNER) });
-        bool error = boxes.back().caption == "Error";
-        if (error)
-            WaitUntil([&] { return (icon = NewTrayIcon(before)) != nullptr; });
-        SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-        auto running = [&] { return WaitForSingleObject(clock.Handle(), 0) == WAIT_TIMEOUT; };
-        while (error && icon && !iconWentFirst && running())
-            iconWentFirst = !IsWindowVisible(icon) && running();
-        WaitUntil([&] { return !IsWindow(box); });
+    // A stall of this test longer than that gap could miss the order, so a
+    // miss is looked at again; a clock that leaves its icon misses every time.
+    SkinlessRun run;
+    for (int attempt = 0; attempt < 3 && !run.iconWentFirst; ++attempt) {
+        run = RunWithoutSkin(copy.path, before);
+        WaitUntil([&] { return TrayIcons() == before; });
     }
-    EXPECT_EQ(static_cast<DWORD>(-1), clock.WaitForExit(0));
-    std::vector<SeenBox> errors = ErrorBoxes(boxes);
+    EXPECT_EQ(static_cast<DWORD>(-1), run.exitCode);
+    std::vector<SeenBox> errors = ErrorBoxes(run.boxes);
     ASSERT_EQ(1u, errors.size());
     EXPECT_EQ("Error", errors[0].caption);
     EXPECT_EQ("Failed to load the skin bitmap!", errors[0].text);
-    ASSERT_NE(nullptr, icon) << "no tray icon while the error was shown";
-    EXPECT_TRUE(iconWentFirst) << "the tray icon outlived the clock";
-    EXPECT_TRUE(WaitUntil([&] { return TrayIcons() == before; })) << "a tray icon was left behind";
+    ASSERT_NE(nullptr, run.icon) << "no tray icon while the error was shown";
+    EXPECT_TRUE(run.iconWentFirst) << "the tray icon outlived the clock";
+    EXPECT_TRUE(TrayIcons() == before) << "a tray icon was left behind";
 }
 
 // With one needle bitmap missing the clock runs without a word and draws the
