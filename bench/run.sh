@@ -27,10 +27,7 @@ echo "Idle CPU over $seconds s..." >&2
 clock=$!
 "$WINE" $W/baseline.exe </dev/null >/dev/null 2>&1 &
 baseline=$!
-sleep 2
-# The clock's start-up notice, confirmed as a user would.
-notice=$(xdotool search --onlyvisible --name '^Version$' 2>/dev/null | head -n 1 || true)
-[ -z "$notice" ] || xdotool mousemove --window "$notice" 20 20 key Return
+wait_for_clock_window || true
 sleep 3
 c0=$(cpu_ns $clock); b0=$(cpu_ns $baseline)
 sleep "$seconds"

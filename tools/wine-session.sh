@@ -74,14 +74,10 @@ stop_session() {
     fi
 }
 
-# Runs the clock in the session's display, saves a screenshot of it as a PNG
-# and ends it with Esc, as a user would. Fails unless it ends with code 0.
-capture_clock() {
-    local exe=$1 shot=$2
-    "$WINE" "$exe" </dev/null >/dev/null 2>&1 &
-    local clock=$!
-    # Without a window manager the keyboard follows the pointer. The start-up
-    # notice, where there is one, is confirmed with Return.
+# Waits up to ten seconds for a started clock's window, confirming its
+# start-up notice on the way as a user would. Without a window manager the
+# keyboard follows the pointer, so the pointer is put on the notice first.
+wait_for_clock_window() {
     local notice
     for _ in $(seq 100); do
         notice=$(xdotool search --onlyvisible --name '^Version$' 2>/dev/null | head -n 1 || true)
@@ -89,10 +85,20 @@ capture_clock() {
             xdotool mousemove --window "$notice" 20 20 key Return
         fi
         if xdotool search --onlyvisible --classname 'deskclock.exe' --name '^$' >/dev/null 2>&1; then
-            break
+            return 0
         fi
         sleep 0.1
     done
+    return 1
+}
+
+# Runs the clock in the session's display, saves a screenshot of it as a PNG
+# and ends it with Esc, as a user would. Fails unless it ends with code 0.
+capture_clock() {
+    local exe=$1 shot=$2
+    "$WINE" "$exe" </dev/null >/dev/null 2>&1 &
+    local clock=$!
+    wait_for_clock_window || true
     xdotool mousemove 160 120
     sleep 2    # the needles move to the time at the first tick
     import -window root -crop 320x240+0+0 +repage "$shot"
