@@ -8,7 +8,10 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <atomic>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 inline std::string WindowText(HWND window)
@@ -47,39 +50,26 @@ struct SeenBox {
 };
 
 // Closes message boxes of any process as they appear, from a thread of its
-// own, and records them: a modal box blocks the thread that showed it.
+// own, and records all but the start-up notice: a modal box blocks the thread
+// that showed it.
 class BoxWatcher {
 public:
-    BoxWatcher()
-    {
-        InitializeCriticalSection(&lock_);
-        stop_ = CreateEventA(NULL, TRUE, FALSE, NULL);
-        thread_ = CreateThread(NULL, 0, Run, this, 0, NULL);
-    }
-
     ~BoxWatcher()
     {
-        SetEvent(stop_);
-        WaitForSingleObject(thread_, INFINITE);
-        CloseHandle(thread_);
-        CloseHandle(stop_);
-        DeleteCriticalSection(&lock_);
+        stop_ = true;
+        thread_.join();
     }
 
-    // All but the start-up notice.
     std::vector<SeenBox> Boxes()
     {
-        EnterCriticalSection(&lock_);
-        std::vector<SeenBox> boxes = boxes_;
-        LeaveCriticalSection(&lock_);
-        return boxes;
+        std::lock_guard<std::mutex> lock(mutex_);
+        return boxes_;
     }
 
 private:
-    static DWORD WINAPI Run(void* self)
+    void Watch()
     {
-        BoxWatcher* watcher = static_cast<BoxWatcher*>(self);
-        while (WaitForSingleObject(watcher->stop_, 20) == WAIT_TIMEOUT) {
+        for (; !stop_; Sleep(20)) {
             HWND box = FindWindowExA(NULL, NULL, "#32770", NULL);
             while (box && !IsWindowVisible(box))
                 box = FindWindowExA(NULL, box, "#32770", NULL);
@@ -87,20 +77,19 @@ private:
                 continue;
             // The text is the box's static control, id 0xFFFF.
             SeenBox seen = { WindowText(box), WindowText(GetDlgItem(box, 0xFFFF)), GetWindow(box, GW_OWNER) };
-            EnterCriticalSection(&watcher->lock_);
-            if (seen.caption != "Version")
-                watcher->boxes_.push_back(seen);
-            LeaveCriticalSection(&watcher->lock_);
+            if (seen.caption != "Version") {
+                std::lock_guard<std::mutex> lock(mutex_);
+                boxes_.push_back(seen);
+            }
             SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
             WaitUntil([&] { return !IsWindowVisible(box); }, 2000);
         }
-        return 0;
     }
 
-    CRITICAL_SECTION lock_;
-    HANDLE stop_;
-    HANDLE thread_;
+    std::atomic<bool> stop_{ false };
+    std::mutex mutex_;
     std::vector<SeenBox> boxes_;
+    std::thread thread_{ [this] { Watch(); } };
 };
 
 // The real clock, started from the build folder; ended, if still running,
