@@ -50,21 +50,21 @@ start_wine() {
     export WINEPREFIX="$PWD/build/wineprefix"
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
-    if [ ! -f "$WINEPREFIX/deskclock-ready" ]; then
+    if [ ! -f "$WINEPREFIX/deskclock-ready-2" ]; then
         "$WINE" wineboot -i </dev/null >/dev/null 2>&1
         "$WINESERVER" -w
         # Without a window manager, Wine otherwise waits about two seconds
         # each time a window is hidden or destroyed.
         "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
             </dev/null >/dev/null 2>&1
-        # A crash would otherwise start the debugger, which waits for someone
-        # to attach: a crashing test would hang until its time-out instead of
-        # failing at once.
+        # A crash would otherwise start the debugger, or without one ask in a
+        # box whether to: a crashing test would wait until its time-out. A
+        # debugger that cannot start ends the crashed program at once.
         local aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
-        "$WINE" reg add "$aedebug" /v Auto /t REG_SZ /d 0 /f </dev/null >/dev/null 2>&1
-        "$WINE" reg delete "$aedebug" /v Debugger /f </dev/null >/dev/null 2>&1 || true
+        "$WINE" reg add "$aedebug" /v Auto /t REG_SZ /d 1 /f </dev/null >/dev/null 2>&1
+        "$WINE" reg add "$aedebug" /v Debugger /t REG_SZ /d false /f </dev/null >/dev/null 2>&1
         "$WINESERVER" -w
-        touch "$WINEPREFIX/deskclock-ready"
+        touch "$WINEPREFIX/deskclock-ready-2"
     fi
     "$WINESERVER" -p </dev/null >/dev/null 2>&1
     "$WINE" wineboot </dev/null >/dev/null 2>&1
