@@ -91,7 +91,6 @@ TEST(ClockExeStart, NoticeFirstThenARoundToolWindowAtTheTopLeftWithItsControlsHi
         EXPECT_STRCASEEQ(controls[i].className, name);
         EXPECT_EQ(controls[i].style, GetWindowLongA(control, GWL_STYLE)) << "hidden, in its place";
     }
-
 }
 
 TEST_F(ClockExe, ArrowKeysShowAndHideTheControlsADragMovesItAndTheShownExitEndsIt)
