@@ -115,6 +115,14 @@ HBITMAP WINAPI LoadBitmapUnlessMissing(HINSTANCE module, LPCSTR name)
     return reinterpret_cast<UINT_PTR>(name) == missingBitmap ? NULL : realLoadBitmap(module, name);
 }
 
+std::vector<HGDIOBJ> sectionsMade;
+HBITMAP(WINAPI* realCreateDIBSection)(HDC, const BITMAPINFO*, UINT, void**, HANDLE, DWORD);
+HBITMAP WINAPI RecordDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset)
+{
+    sectionsMade.push_back(realCreateDIBSection(dc, info, usage, bits, section, offset));
+    return static_cast<HBITMAP>(sectionsMade.back());
+}
+
 SYSTEMTIME simulatedTime;
 void(WINAPI* realGetLocalTime)(SYSTEMTIME*);
 void WINAPI SimulatedLocalTime(SYSTEMTIME* time)
@@ -139,6 +147,7 @@ struct StandIns {
         Patch("user32.dll", "LoadMenuA", RecordLoadMenu, &realLoadMenu);
         Patch("user32.dll", "LoadBitmapA", LoadBitmapUnlessMissing, &realLoadBitmap);
         Patch("kernel32.dll", "GetLocalTime", SimulatedLocalTime, &realGetLocalTime);
+        Patch("gdi32.dll", "CreateDIBSection", RecordDIBSection, &realCreateDIBSection);
         launchProcess = RecordLaunch;
     }
 } standIns;
@@ -168,6 +177,34 @@ LRESULT CALLBACK ScriptedProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     return CallWindowProcA(clockProc, window, message, wParam, lParam);
 }
 
+// Wine keeps the process's GDI objects in a table that the process block
+// points to; a live entry has a type.
+int GdiObjects()
+{
+    struct Entry {
+        UINT64 object;
+        ULONG owner;
+        USHORT unique;
+        UCHAR type, flags;
+        UINT64 user;
+    };
+    PROCESS_BASIC_INFORMATION process;
+    NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &process, sizeof(process), NULL);
+    const Entry* table = *reinterpret_cast<Entry**>(reinterpret_cast<BYTE*>(process.PebBaseAddress) +
+                                                    (sizeof(void*) == 8 ? 0xF8 : 0x94));
+    int count = 0;
+    for (int i = 0; table && i < 0x10000; ++i)
+        count += table[i].type != 0;
+    return count;
+}
+
+SIZE_T PrivateBytes()
+{
+    PROCESS_MEMORY_COUNTERS counters = { sizeof(counters) };
+    K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
+    return counters.PagefileUsage;
+}
+
 // The clock window made as start-up makes it, shown, its creation messages
 // pumped, at a simulated 10:24:31.
 class Clock : public testing::Test {
@@ -190,6 +227,7 @@ protected:
         simulatedTime = SYSTEMTIME{ 2024, 3, 5, 15, 10, 24, 31, 0 };
         notifyCalls.clear();
         launches = 0;
+        sectionsMade.clear();
         clockApp.trayIcon = CopyIcon(LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_CLOCK)));
         window = CreateClockWindow(GetModuleHandleA(NULL));
         ASSERT_NE(nullptr, window);
@@ -332,34 +370,6 @@ TEST_F(Clock, RightPressOnItsIconBringsItForwardWithAFreshMenuEachTime)
         EXPECT_FALSE(IsMenu(menu)) << "destroyed once closed";
 }
 
-// Wine keeps the process's GDI objects in a table that the process block
-// points to; a live entry has a type.
-int GdiObjects()
-{
-    struct Entry {
-        UINT64 object;
-        ULONG owner;
-        USHORT unique;
-        UCHAR type, flags;
-        UINT64 user;
-    };
-    PROCESS_BASIC_INFORMATION process;
-    NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &process, sizeof(process), NULL);
-    const Entry* table = *reinterpret_cast<Entry**>(reinterpret_cast<BYTE*>(process.PebBaseAddress) +
-                                                    (sizeof(void*) == 8 ? 0xF8 : 0x94));
-    int count = 0;
-    for (int i = 0; table && i < 0x10000; ++i)
-        count += table[i].type != 0;
-    return count;
-}
-
-SIZE_T PrivateBytes()
-{
-    PROCESS_MEMORY_COUNTERS counters = { sizeof(counters) };
-    K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters));
-    return counters.PagefileUsage;
-}
-
 TEST_F(Clock, ADayOfTicksMenusAndKeysAndWindowsComingAndGoingLeaveNothingBehind)
 {
     ScriptMenus();
@@ -390,9 +400,14 @@ TEST_F(Clock, ADayOfTicksMenusAndKeysAndWindowsComingAndGoingLeaveNothingBehind)
     for (HMENU menu : menusLoaded)
         EXPECT_FALSE(IsMenu(menu));
 
+    // What the window made is gone with it; Wine keeps objects of its own.
+    std::vector<HGDIOBJ> made = sectionsMade;
+    made.insert(made.end(), { clockApp.minuteNeedle, clockApp.minuteMask, clockApp.hourNeedle, clockApp.hourMask });
     DestroyWindow(window);
     PumpMessages();
     TakeQuit();
+    for (HGDIOBJ object : made)
+        EXPECT_EQ(0u, GetObjectType(object));
     objects = GdiObjects();
     SIZE_T bytes = PrivateBytes();
     for (int i = 0; i < 20; ++i) {
