@@ -274,14 +274,15 @@ TEST_F(ClockExe, MessagesItHasNoUseForLeaveItAsItWas)
             posts.push_back({ WM_TIMER, id, 0 });
     for (WPARAM id : { WPARAM(0xFFFF), WPARAM(0x10000), WPARAM(0x7FFFFFFF), ~WPARAM(0) })
         posts.push_back({ WM_TIMER, id, 0 });
+    for (WPARAM key = 0; key <= 255; ++key)
+        if (key != VK_ESCAPE && key != VK_UP && key != VK_DOWN)
+            posts.push_back({ WM_KEYDOWN, key, 1 });
+    // Last, so that no key could close a menu opened by mistake.
     for (WPARAM id : { 0, 103, 105, 0xFFFF })
         posts.push_back({ kTrayMessage, id, WM_RBUTTONDOWN });
     for (LPARAM mouse = WM_MOUSEMOVE; mouse <= 0x20E; ++mouse)
         if (mouse != WM_RBUTTONDOWN)
             posts.push_back({ kTrayMessage, 104, mouse });
-    for (WPARAM key = 0; key <= 255; ++key)
-        if (key != VK_ESCAPE && key != VK_UP && key != VK_DOWN)
-            posts.push_back({ WM_KEYDOWN, key, 1 });
 
     // In batches well below the queue's limit. The hidden Adjust Time button
     // marks the end of a batch: a state posted to it comes out of the queue
