@@ -5,7 +5,8 @@
 
 // The handles the clock holds for the life of the process. Start-up owns the
 // window, the skin and its memory context; the window procedure owns the child
-// controls, the needles and their masks from WM_CREATE to WM_DESTROY.
+// controls, the needles, their masks and the off-screen face from WM_CREATE
+// to WM_DESTROY.
 struct ClockApp {
     HWND mainWindow;
     HICON trayIcon;
@@ -20,6 +21,10 @@ struct ClockApp {
     HBITMAP hourNeedle;
     HBITMAP minuteMask;
     HBITMAP hourMask;
+    // The face is composed here, off the screen, and shown with one blit.
+    HBITMAP faceBitmap;
+    HDC faceDC;
+    HGDIOBJ faceDCPrevious;
 };
 
 extern ClockApp clockApp;

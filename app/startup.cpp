@@ -1,5 +1,6 @@
 #include "clock_app.h"
 
+#include "face/clock_face.h"
 #include "resource.h"
 #include "ui/clock_window.h"
 
@@ -106,6 +107,9 @@ int RunClock(HINSTANCE instance, int showCommand)
         return -1;
     }
 
+    // The first paint comes before the first tick: read the time now, or the
+    // face would show both needles at 12 for up to a second.
+    ReadClockNow(clockApp.mainWindow);
     ShowWindow(clockApp.mainWindow, showCommand);
     UpdateWindow(clockApp.mainWindow);
 

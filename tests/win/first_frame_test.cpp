@@ -1,0 +1,128 @@
+// What a person sees of the face: the right time from the first frame on,
+// and each repaint arriving whole, never erased or half-drawn.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <math.h>
+
+#include <string>
+
+#include "box_watcher.h"
+#include "clock_fixture.h"
+#include "clock_process.h"
+#include "face/clock_face.h"
+#include "face/clock_hands.h"
+#include "import_patch.h"
+
+namespace {
+
+// Black pixels along a needle's line, at the distances its length allows.
+int BlackAlong(HDC dc, int cx, int cy, double angle, int from, int to)
+{
+    double a = angle * 3.14159265358979 / 180;
+    int black = 0;
+    for (int d = from; d <= to; d += 4)
+        black += GetPixel(dc, static_cast<int>(floor(cx + d * sin(a))),
+                          static_cast<int>(floor(cy - d * cos(a)))) == RGB(0, 0, 0);
+    return black;
+}
+
+TEST(FirstFrame, ShowsTheTimeBeforeTheFirstTick)
+{
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    if (now.wSecond >= 57)
+        Sleep(4000);  // the minute must not turn while the clock starts
+    GetLocalTime(&now);
+    ClockProcess clock;
+    HWND window = clock.WaitForWindow();
+    ASSERT_NE(nullptr, window);
+    // Written before the window showed, so there at once, not a tick later.
+    EXPECT_EQ("M:" + std::to_string(now.wMinute * 6), WindowText(GetDlgItem(window, 301)));
+    // The paint itself may still be on its way to the screen; the first tick
+    // is a second away.
+    double hourAngle = (now.wHour % 12) * 30 + (now.wMinute / 12) * 6;
+    HDC screen = GetDC(NULL);
+    int minuteBlack = 0, hourBlack = 0;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 500; Sleep(20)) {
+        minuteBlack = BlackAlong(screen, 160, 120, now.wMinute * 6, 40, 64);
+        hourBlack = BlackAlong(screen, 160, 120, hourAngle, 8, 28);
+        if (minuteBlack == 7 && hourBlack == 6)
+            break;
+    }
+    ReleaseDC(NULL, screen);
+    EXPECT_EQ(7, minuteBlack);
+    EXPECT_EQ(6, hourBlack);
+}
+
+// Blits made by this executable, the clock's code included, onto the window.
+HWND watched;
+int windowBlits;
+RECT lastBlit;
+BOOL(WINAPI* realBitBlt)(HDC, int, int, int, int, HDC, int, int, DWORD);
+
+BOOL WINAPI CountBitBlt(HDC dc, int x, int y, int w, int h, HDC from, int fx, int fy, DWORD rop)
+{
+    if (WindowFromDC(dc) == watched) {
+        ++windowBlits;
+        lastBlit = RECT{ x, y, x + w, y + h };
+    }
+    return realBitBlt(dc, x, y, w, h, from, fx, fy, rop);
+}
+
+class RepaintTest : public ClockWindowTest {};
+
+TEST_F(RepaintTest, EraseLeavesTheFaceAlone)
+{
+    HDC dc = GetDC(window);
+    SetPixel(dc, 159, 60, RGB(1, 2, 3));
+    SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    EXPECT_EQ(RGB(1, 2, 3), GetPixel(dc, 159, 60));
+    ReleaseDC(window, dc);
+}
+
+// Each repaint is one blit of the whole client area, showing what the face
+// drawn anywhere else shows; both ways of turning the needles, and twice in
+// a row, since the off-screen face is kept from one paint to the next.
+TEST_F(RepaintTest, ArrivesAsOneBlitOfTheWholeFace)
+{
+    watched = window;
+    const bool platformRotates = blitsRotate;
+    for (bool rotate : { false, true }) {
+        blitsRotate = rotate;
+        for (int minute : { 90, 204 }) {
+            clockState.minuteAngle = minute;
+            clockState.hourAngle = 150.0f;
+            windowBlits = 0;
+            *reinterpret_cast<void**>(&realBitBlt) =
+                PatchImport("gdi32.dll", "BitBlt", reinterpret_cast<void*>(CountBitBlt));
+            InvalidateRect(window, NULL, TRUE);
+            UpdateWindow(window);
+            PatchImport("gdi32.dll", "BitBlt", reinterpret_cast<void*>(realBitBlt));
+            EXPECT_EQ(1, windowBlits) << "rotate " << rotate << ", minute " << minute;
+            EXPECT_EQ(318, lastBlit.right - lastBlit.left);
+            EXPECT_EQ(238, lastBlit.bottom - lastBlit.top);
+
+            HDC shown = GetDC(window);
+            HDC drawn = CreateCompatibleDC(shown);
+            HBITMAP bitmap = CreateCompatibleBitmap(shown, 318, 238);
+            HGDIOBJ previous = SelectObject(drawn, bitmap);
+            DrawClockFace(drawn, window);
+            ModifyWorldTransform(drawn, NULL, MWT_IDENTITY);
+            int differ = 0;
+            for (int y = 20; y < 220; y += 2)
+                for (int x = 60; x < 260; x += 2)
+                    if ((x - 159) * (x - 159) + (y - 119) * (y - 119) < 100 * 100)
+                        differ += GetPixel(shown, x, y) != GetPixel(drawn, x, y);
+            EXPECT_EQ(0, differ) << "rotate " << rotate << ", minute " << minute;
+            SelectObject(drawn, previous);
+            DeleteObject(bitmap);
+            DeleteDC(drawn);
+            ReleaseDC(window, shown);
+        }
+    }
+    blitsRotate = platformRotates;
+}
+
+}  // namespace
