@@ -51,6 +51,18 @@ static LRESULT CALLBACK DirectPaintProc(HWND window, UINT message, WPARAM wParam
     return ClockWndProc(window, message, wParam, lParam);
 }
 
+// The platform's part of a repaint: the paint messages with nothing drawn.
+static LRESULT CALLBACK EmptyPaintProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_PAINT) {
+        PAINTSTRUCT paint;
+        BeginPaint(window, &paint);
+        EndPaint(window, &paint);
+        return 0;
+    }
+    return ClockWndProc(window, message, wParam, lParam);
+}
+
 int main()
 {
     HINSTANCE instance = GetModuleHandleA(NULL);
@@ -70,6 +82,8 @@ int main()
     double paint = MedianMicroseconds(kRuns, repaint);
     SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DirectPaintProc));
     double directPaint = MedianMicroseconds(kRuns, repaint);
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EmptyPaintProc));
+    double emptyPaint = MedianMicroseconds(kRuns, repaint);
     SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ClockWndProc));
 
     HDC dc = GetDC(window);
@@ -99,6 +113,7 @@ int main()
     printf("medians of %d runs (blits %s):\n", kRuns, blitsRotate ? "rotate" : "are turned by hand");
     printf("  repaint through WM_PAINT  %8.1f us  %5.2fx the bare blits\n", paint, paint / blits);
     printf("  erase and direct paint    %8.1f us  %5.2fx\n", directPaint, directPaint / blits);
+    printf("  paint messages, no drawing %7.1f us  %5.2fx\n", emptyPaint, emptyPaint / blits);
     printf("  drawing the face alone    %8.1f us  %5.2fx\n", draw, draw / blits);
     printf("  five bare BitBlts         %8.1f us\n", blits);
     ReleaseClockApp();

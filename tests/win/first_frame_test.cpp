@@ -31,10 +31,8 @@ int BlackAlong(HDC dc, int cx, int cy, double angle, int from, int to)
 TEST(FirstFrame, ShowsTheTimeBeforeTheFirstTick)
 {
     SYSTEMTIME now;
-    GetLocalTime(&now);
-    if (now.wSecond >= 57)
-        Sleep(4000);  // the minute must not turn while the clock starts
-    GetLocalTime(&now);
+    for (GetLocalTime(&now); now.wSecond >= 57; GetLocalTime(&now))
+        Sleep(500);  // the minute must not turn while the clock starts
     ClockProcess clock;
     HWND window = clock.WaitForWindow();
     ASSERT_NE(nullptr, window);
@@ -45,11 +43,10 @@ TEST(FirstFrame, ShowsTheTimeBeforeTheFirstTick)
     double hourAngle = (now.wHour % 12) * 30 + (now.wMinute / 12) * 6;
     HDC screen = GetDC(NULL);
     int minuteBlack = 0, hourBlack = 0;
-    for (DWORD start = GetTickCount(); GetTickCount() - start < 500; Sleep(20)) {
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 500 &&
+         (minuteBlack != 7 || hourBlack != 6); Sleep(20)) {
         minuteBlack = BlackAlong(screen, 160, 120, now.wMinute * 6, 40, 64);
         hourBlack = BlackAlong(screen, 160, 120, hourAngle, 8, 28);
-        if (minuteBlack == 7 && hourBlack == 6)
-            break;
     }
     ReleaseDC(NULL, screen);
     EXPECT_EQ(7, minuteBlack);
@@ -59,15 +56,13 @@ TEST(FirstFrame, ShowsTheTimeBeforeTheFirstTick)
 // Blits made by this executable, the clock's code included, onto the window.
 HWND watched;
 int windowBlits;
-RECT lastBlit;
+SIZE lastBlit;
 BOOL(WINAPI* realBitBlt)(HDC, int, int, int, int, HDC, int, int, DWORD);
 
 BOOL WINAPI CountBitBlt(HDC dc, int x, int y, int w, int h, HDC from, int fx, int fy, DWORD rop)
 {
-    if (WindowFromDC(dc) == watched) {
-        ++windowBlits;
-        lastBlit = RECT{ x, y, x + w, y + h };
-    }
+    windowBlits += WindowFromDC(dc) == watched;
+    lastBlit = SIZE{ w, h };
     return realBitBlt(dc, x, y, w, h, from, fx, fy, rop);
 }
 
@@ -82,9 +77,8 @@ TEST_F(RepaintTest, EraseLeavesTheFaceAlone)
     ReleaseDC(window, dc);
 }
 
-// Each repaint is one blit of the whole client area, showing what the face
-// drawn anywhere else shows; both ways of turning the needles, and twice in
-// a row, since the off-screen face is kept from one paint to the next.
+// Each repaint is one blit of the whole client area showing the face; both
+// ways of turning the needles, and twice, as the off-screen face is kept.
 TEST_F(RepaintTest, ArrivesAsOneBlitOfTheWholeFace)
 {
     watched = window;
@@ -101,9 +95,10 @@ TEST_F(RepaintTest, ArrivesAsOneBlitOfTheWholeFace)
             UpdateWindow(window);
             PatchImport("gdi32.dll", "BitBlt", reinterpret_cast<void*>(realBitBlt));
             EXPECT_EQ(1, windowBlits) << "rotate " << rotate << ", minute " << minute;
-            EXPECT_EQ(318, lastBlit.right - lastBlit.left);
-            EXPECT_EQ(238, lastBlit.bottom - lastBlit.top);
+            EXPECT_EQ(318, lastBlit.cx);
+            EXPECT_EQ(238, lastBlit.cy);
 
+            // What is on the window, next to the face drawn anywhere else.
             HDC shown = GetDC(window);
             HDC drawn = CreateCompatibleDC(shown);
             HBITMAP bitmap = CreateCompatibleBitmap(shown, 318, 238);
@@ -113,8 +108,8 @@ TEST_F(RepaintTest, ArrivesAsOneBlitOfTheWholeFace)
             int differ = 0;
             for (int y = 20; y < 220; y += 2)
                 for (int x = 60; x < 260; x += 2)
-                    if ((x - 159) * (x - 159) + (y - 119) * (y - 119) < 100 * 100)
-                        differ += GetPixel(shown, x, y) != GetPixel(drawn, x, y);
+                    differ += (x - 159) * (x - 159) + (y - 119) * (y - 119) < 100 * 100 &&
+                              GetPixel(shown, x, y) != GetPixel(drawn, x, y);
             EXPECT_EQ(0, differ) << "rotate " << rotate << ", minute " << minute;
             SelectObject(drawn, previous);
             DeleteObject(bitmap);
