@@ -78,15 +78,17 @@ stop_session() {
 # start-up notice on the way as a user would. Without a window manager the
 # keyboard follows the pointer, so the pointer is put on the notice first.
 wait_for_clock_window() {
-    local notice
+    local notice window
     for _ in $(seq 100); do
         notice=$(xdotool search --onlyvisible --name '^Version$' 2>/dev/null | head -n 1 || true)
         if [ -n "$notice" ]; then
             xdotool mousemove --window "$notice" 20 20 key Return
         fi
-        if xdotool search --onlyvisible --classname 'deskclock.exe' --name '^$' >/dev/null 2>&1; then
-            return 0
-        fi
+        # xdotool takes one pattern: the class is searched, the empty
+        # caption (the notice's is "Version") checked after.
+        for window in $(xdotool search --onlyvisible --classname 'deskclock.exe' 2>/dev/null); do
+            [ -z "$(xdotool getwindowname "$window" 2>/dev/null)" ] && return 0
+        done
         sleep 0.1
     done
     return 1
@@ -100,15 +102,17 @@ wait_for_clock_window() {
 capture_pictures() {
     local exe=$1 folder=$2
     mkdir -p "$folder"
-    # A desktop-like background instead of the bare X root.
-    local background
-    background=$(mktemp --suffix=.png)
-    convert -size 1024x768 gradient:'#4a7fb5-#1f3f66' "$background"
-    display -window root "$background"
-    rm -f "$background"
     "$WINE" "$exe" </dev/null >/dev/null 2>&1 &
     local clock=$!
     wait_for_clock_window || true
+    # A desktop-like background instead of the bare X root; set while the
+    # clock is connected, since the X server clears it when its last client
+    # leaves, and display ends with status 1 whatever it did.
+    local background
+    background=$(mktemp --suffix=.png)
+    convert -size 1024x768 gradient:'#4a7fb5-#1f3f66' "$background"
+    display -window root "$background" || true
+    rm -f "$background"
     # Wine's stand-in for the notification area covers the clock's top-left
     # corner: the clock is dragged clear of it, by its face, as a user would.
     xdotool mousemove 160 120 mousedown 1
@@ -118,12 +122,18 @@ capture_pictures() {
     done
     xdotool mouseup 1
     sleep 0.5
-    # The window's place on the screen once the move has reached X.
-    local id="" X=0 Y=0
+    # The window's place on the screen once the move has reached X: the
+    # clock's is the one of its program's windows that is 320 x 240.
+    local id="" X=0 Y=0 WIDTH HEIGHT candidate
     for _ in $(seq 30); do
-        id=$(xdotool search --onlyvisible --classname 'deskclock.exe' --name '^$' 2>/dev/null | head -n 1 || true)
-        [ -n "$id" ] && eval "$(xdotool getwindowgeometry --shell "$id" | grep -E '^(X|Y)=')"
-        [ "$X" -gt 0 ] && break
+        for candidate in $(xdotool search --onlyvisible --classname 'deskclock.exe' 2>/dev/null); do
+            eval "$(xdotool getwindowgeometry --shell "$candidate" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+            if [ "$WIDTH" = 320 ] && [ "$HEIGHT" = 240 ]; then
+                id=$candidate
+                break
+            fi
+        done
+        [ -n "$id" ] && [ "$X" -gt 0 ] && break
         sleep 0.1
     done
     local x=$X y=$Y
