@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include <tlhelp32.h>
+
 #include "box_watcher.h"
 #include "clock_fixture.h"
 #include "clock_process.h"
@@ -51,6 +53,40 @@ TEST(FirstFrame, ShowsTheTimeBeforeTheFirstTick)
     ReleaseDC(NULL, screen);
     EXPECT_EQ(7, minuteBlack);
     EXPECT_EQ(6, hourBlack);
+}
+
+// Where a process has the named DLL from, or "" if it has none.
+std::string ModulePath(DWORD processId, const char* name)
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+    MODULEENTRY32 module = {};
+    module.dwSize = sizeof(module);
+    std::string path;
+    for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module))
+        if (lstrcmpiA(module.szModule, name) == 0)
+            path = module.szExePath;
+    CloseHandle(snapshot);
+    return path;
+}
+
+// Wine prefers its own DLLs to one beside the program unless told otherwise,
+// as it is for programs that bring their own: told so, a planted uxtheme.dll
+// would be loaded from the clock's folder when the window is made.
+TEST(DownloadsFolder, DllBesideTheClockIsNotLoaded)
+{
+    std::string folder = BuildFolder() + "planted\\";
+    CreateDirectoryA(folder.c_str(), NULL);
+    ASSERT_TRUE(CopyFileA(ClockExePath().c_str(), (folder + "deskclock.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((BuildFolder() + "planted.dll").c_str(),
+                          (folder + "uxtheme.dll").c_str(), FALSE));
+    char overrides[256] = "";
+    GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof(overrides));
+    SetEnvironmentVariableA("WINEDLLOVERRIDES", (std::string(overrides) + ";uxtheme=n,b").c_str());
+    ClockProcess clock(folder + "deskclock.exe");
+    SetEnvironmentVariableA("WINEDLLOVERRIDES", overrides);
+    ASSERT_NE(nullptr, clock.WaitForWindow());
+    std::string uxtheme = ModulePath(clock.Id(), "uxtheme.dll");
+    EXPECT_NE(std::string::npos, uxtheme.find("system32")) << uxtheme;
 }
 
 // Blits made by this executable, the clock's code included, onto the window.
