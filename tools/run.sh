@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the clock and runs it under wine64. With an X display it opens there
-# until you press Esc; without one it runs in a private X display, saves a
-# screenshot under build/ and ends the clock again.
+# until you press Esc; without one it runs in a private X display, makes the
+# README's pictures in docs/ and ends the clock again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/wine-session.sh
@@ -19,4 +19,4 @@ fi
 trap stop_session EXIT
 start_xvfb
 start_wine
-capture_clock "$CLOCK" build/deskclock.png
+capture_pictures "$CLOCK" docs

@@ -143,35 +143,61 @@ TEST_F(ClockExe, AdjustTimeStartsTheSystemsRundll32AndKeepsRunning)
     EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), clock.WaitForExit(0));
 }
 
-TEST_F(ClockExe, NeedlesShowTheLocalTime)
+TEST(ClockExeFace, ShowsTheLocalTimeFromTheFirstFrame)
 {
-    Sleep(1300);  // the first tick
-    HDC screen = GetDC(NULL);
+    SYSTEMTIME now;
+    for (GetLocalTime(&now); now.wSecond >= 57; GetLocalTime(&now))
+        Sleep(500);  // the minute must not turn while the clock starts
+    ClockProcess clock;
+    HWND window = clock.WaitForWindow();
+    ASSERT_NE(nullptr, window);
+    // Written before the window showed, not a tick later.
+    EXPECT_EQ("M:" + std::to_string(now.wMinute * 6), WindowText(GetDlgItem(window, 301)));
     // The circle's centre is screen (160, 120) while the window sits at the
-    // top-left corner. Sampled between two readings of the clock, again if
-    // a minute turns meanwhile.
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        SYSTEMTIME before, after;
-        GetLocalTime(&before);
-        const struct { double angle; int from, to; } needles[] = {
-            { before.wMinute * 6.0, 40, 64 }, { (before.wHour % 12) * 30.0 + (before.wMinute / 12) * 6, 8, 28 } };
-        int black[2] = { 0, 0 };
+    // top-left corner. The first paint may still be on its way to the
+    // screen; the first tick is a second away.
+    const struct { double angle; int from, to, length; } needles[] = {
+        { now.wMinute * 6.0, 40, 64, 7 }, { (now.wHour % 12) * 30.0 + (now.wMinute / 12) * 6, 8, 28, 6 } };
+    HDC screen = GetDC(NULL);
+    int black[2];
+    WaitUntil([&] {
         for (int i = 0; i < 2; ++i) {
             double a = needles[i].angle * 3.14159265358979 / 180;
+            black[i] = 0;
             for (int d = needles[i].from; d <= needles[i].to; d += 4)
                 black[i] += GetPixel(screen, int(floor(160 + d * sin(a))), int(floor(120 - d * cos(a)))) == RGB(0, 0, 0);
         }
-        GetLocalTime(&after);
-        // Just after a minute turns, the last tick may still show the one before.
-        if (after.wMinute != before.wMinute || before.wSecond < 3) {
-            Sleep(3000);
-            continue;
-        }
-        EXPECT_EQ(7, black[0]) << "minute needle at " << needles[0].angle;
-        EXPECT_EQ(6, black[1]) << "hour needle at " << needles[1].angle;
-        break;
-    }
+        return black[0] == needles[0].length && black[1] == needles[1].length;
+    }, 500);
     ReleaseDC(NULL, screen);
+    EXPECT_EQ(7, black[0]) << "minute needle at " << needles[0].angle;
+    EXPECT_EQ(6, black[1]) << "hour needle at " << needles[1].angle;
+}
+
+// Wine prefers its own DLLs to one beside a program unless told otherwise,
+// as it is told for programs that bring their own: so told, a planted
+// uxtheme.dll would be loaded from the clock's folder with its window.
+TEST(ClockExeDownloaded, DllPlantedBesideTheClockIsNotLoaded)
+{
+    char path[MAX_PATH], overrides[256] = "";
+    std::string folder(path, GetModuleFileNameA(NULL, path, MAX_PATH));
+    folder = folder.substr(0, folder.find_last_of("\\/") + 1);
+    CreateDirectoryA((folder + "planted").c_str(), NULL);
+    ASSERT_TRUE(CopyFileA((folder + "deskclock.exe").c_str(), (folder + "planted\\deskclock.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((folder + "planted.dll").c_str(), (folder + "planted\\uxtheme.dll").c_str(), FALSE));
+    GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof(overrides));
+    SetEnvironmentVariableA("WINEDLLOVERRIDES", (std::string(overrides) + ";uxtheme=n,b").c_str());
+    ClockProcess clock("planted\\deskclock.exe");
+    SetEnvironmentVariableA("WINEDLLOVERRIDES", overrides);
+    ASSERT_NE(nullptr, clock.WaitForWindow());
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, clock.Id());
+    MODULEENTRY32 module = { sizeof(module) };
+    std::string uxtheme;
+    for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module))
+        if (lstrcmpiA(module.szModule, "uxtheme.dll") == 0)
+            uxtheme = module.szExePath;
+    CloseHandle(snapshot);
+    EXPECT_NE(std::string::npos, uxtheme.find("system32")) << uxtheme;
 }
 
 TEST(ClockExeTray, RightPressOnTheIconOffersAboutAndExit)

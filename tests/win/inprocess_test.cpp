@@ -123,6 +123,20 @@ HBITMAP WINAPI RecordDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void
     return static_cast<HBITMAP>(sectionsMade.back());
 }
 
+// Blits onto the watched window, and the size of the last.
+HWND watched;
+int windowBlits;
+SIZE lastBlit;
+BOOL(WINAPI* realBitBlt)(HDC, int, int, int, int, HDC, int, int, DWORD);
+BOOL WINAPI CountBitBlt(HDC dc, int x, int y, int width, int height, HDC from, int fromX, int fromY, DWORD rop)
+{
+    if (watched && WindowFromDC(dc) == watched) {
+        ++windowBlits;
+        lastBlit = SIZE{ width, height };
+    }
+    return realBitBlt(dc, x, y, width, height, from, fromX, fromY, rop);
+}
+
 SYSTEMTIME simulatedTime;
 void(WINAPI* realGetLocalTime)(SYSTEMTIME*);
 void WINAPI SimulatedLocalTime(SYSTEMTIME* time)
@@ -148,6 +162,7 @@ struct StandIns {
         Patch("user32.dll", "LoadBitmapA", LoadBitmapUnlessMissing, &realLoadBitmap);
         Patch("kernel32.dll", "GetLocalTime", SimulatedLocalTime, &realGetLocalTime);
         Patch("gdi32.dll", "CreateDIBSection", RecordDIBSection, &realCreateDIBSection);
+        Patch("gdi32.dll", "BitBlt", CountBitBlt, &realBitBlt);
         launchProcess = RecordLaunch;
     }
 } standIns;
@@ -402,7 +417,8 @@ TEST_F(Clock, ADayOfTicksMenusAndKeysAndWindowsComingAndGoingLeaveNothingBehind)
 
     // What the window made is gone with it; Wine keeps objects of its own.
     std::vector<HGDIOBJ> made = sectionsMade;
-    made.insert(made.end(), { clockApp.minuteNeedle, clockApp.minuteMask, clockApp.hourNeedle, clockApp.hourMask });
+    made.insert(made.end(), { clockApp.minuteNeedle, clockApp.minuteMask, clockApp.hourNeedle, clockApp.hourMask,
+                              clockApp.faceBitmap, clockApp.faceDC });
     DestroyWindow(window);
     PumpMessages();
     TakeQuit();
@@ -602,6 +618,34 @@ TEST_F(Face, HourNeedleLiesOverTheMinuteAndANeedleWithoutItsMaskIsLeftOut)
             ExpectNeedle(180, 6, 30, RGB(0, 0, 200));
         }
     }
+}
+
+// Each repaint reaches the window whole: one blit of the face composed off
+// the screen, which nothing erases first.
+TEST_F(Face, RepaintArrivesAsOneBlitOfTheWholeFaceNeverErased)
+{
+    HDC shown = GetDC(window);
+    SetPixel(shown, 159, 60, RGB(1, 2, 3));
+    SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(shown), 0);
+    EXPECT_EQ(RGB(1, 2, 3), GetPixel(shown, 159, 60));
+    watched = window;
+    for (bool rotate : { false, true }) {
+        blitsRotate = rotate;
+        Render(rotate ? 204 : 90, 150.0f);  // the same face, drawn here
+        windowBlits = 0;
+        InvalidateRect(window, NULL, TRUE);
+        UpdateWindow(window);
+        EXPECT_EQ(1, windowBlits);
+        EXPECT_EQ(318, lastBlit.cx);
+        EXPECT_EQ(238, lastBlit.cy);
+        int differ = 0;
+        for (int y = 20; y < 220; y += 2)
+            for (int x = 60; x < 260; x += 2)
+                differ += (x - 159) * (x - 159) + (y - 119) * (y - 119) < 100 * 100 && GetPixel(shown, x, y) != GetPixel(dc, x, y);
+        EXPECT_EQ(0, differ) << (rotate ? "turned blits" : "turned by hand");
+    }
+    watched = NULL;
+    ReleaseDC(window, shown);
 }
 
 }  // namespace
