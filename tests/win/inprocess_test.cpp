@@ -55,28 +55,18 @@ void Patch(const char* dll, const char* name, Function replacement, Function* re
     abort();
 }
 
-// Dispatches everything pending; a quit request is left for TakeQuit.
-void PumpMessages()
+// Dispatches everything pending, as the clock's loop would; the code of a
+// quit request, or -1 if none came.
+int Pump()
 {
     MSG message;
     while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
-        if (message.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(message.wParam));
-            return;
-        }
+        if (message.message == WM_QUIT)
+            return static_cast<int>(message.wParam);
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }
-}
-
-bool TakeQuit(WPARAM* code = nullptr)
-{
-    MSG message;
-    if (!PeekMessageA(&message, NULL, WM_QUIT, WM_QUIT, PM_REMOVE))
-        return false;
-    if (code)
-        *code = message.wParam;
-    return true;
+    return -1;
 }
 
 struct NotifyCall {
@@ -247,15 +237,14 @@ protected:
         window = CreateClockWindow(GetModuleHandleA(NULL));
         ASSERT_NE(nullptr, window);
         ShowWindow(window, SW_SHOW);
-        PumpMessages();
+        Pump();
     }
 
     void TearDown() override
     {
         if (IsWindow(window))
             DestroyWindow(window);
-        PumpMessages();
-        TakeQuit();
+        Pump();
     }
 
     HWND Child(int id) { return GetDlgItem(window, id); }
@@ -308,8 +297,7 @@ TEST_F(Clock, TicksWriteTheTimeAndRepaintAsTheirTimerOrAdjustTimeCallsFor)
     EXPECT_EQ(window, GetFocus());
     Tick(IDT_SECOND);
     EXPECT_TRUE(needsPaint());
-    PumpMessages();
-    EXPECT_FALSE(TakeQuit());
+    EXPECT_EQ(-1, Pump());
 }
 
 ULONGLONG ThreadTime()
@@ -373,10 +361,9 @@ TEST_F(Clock, RightPressOnItsIconBringsItForwardWithAFreshMenuEachTime)
     ASSERT_EQ(other, GetForegroundWindow());
     for (int press = 0; press < 2; ++press) {
         SendMessageA(window, WM_TRAYNOTIFY, IDI_CLOCK, WM_RBUTTONDOWN);
-        PumpMessages();
+        EXPECT_EQ(-1, Pump()) << "dismissed, the menu does nothing";
     }
     DestroyWindow(other);
-    EXPECT_FALSE(TakeQuit()) << "dismissed, the menu does nothing";
     ASSERT_EQ(2u, menusOpened.size());
     EXPECT_EQ(window, menusOpened[0].foreground);
     EXPECT_EQ((std::vector<std::string>{ "&About", "", "&Exit" }), menusOpened[0].items);
@@ -399,7 +386,7 @@ TEST_F(Clock, ADayOfTicksMenusAndKeysAndWindowsComingAndGoingLeaveNothingBehind)
             SendMessageA(window, WM_TRAYNOTIFY, IDI_CLOCK, WM_RBUTTONDOWN);
             SendMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
             SendMessageA(window, WM_KEYDOWN, VK_UP, 1);
-            PumpMessages();
+            Pump();
         }
     };
     // Wine makes a few objects of its own for the first menu and keeps them.
@@ -420,8 +407,7 @@ TEST_F(Clock, ADayOfTicksMenusAndKeysAndWindowsComingAndGoingLeaveNothingBehind)
     made.insert(made.end(), { clockApp.minuteNeedle, clockApp.minuteMask, clockApp.hourNeedle, clockApp.hourMask,
                               clockApp.faceBitmap, clockApp.faceDC });
     DestroyWindow(window);
-    PumpMessages();
-    TakeQuit();
+    Pump();
     for (HGDIOBJ object : made)
         EXPECT_EQ(0u, GetObjectType(object));
     objects = GdiObjects();
@@ -431,8 +417,7 @@ TEST_F(Clock, ADayOfTicksMenusAndKeysAndWindowsComingAndGoingLeaveNothingBehind)
         ShowWindow(window, SW_SHOW);
         UpdateWindow(window);
         DestroyWindow(window);
-        PumpMessages();
-        TakeQuit();
+        Pump();
     }
     EXPECT_EQ(objects, GdiObjects());
     EXPECT_LT(PrivateBytes(), bytes + 1024 * 1024);
@@ -467,8 +452,7 @@ TEST(Startup, EachFailureIsReportedAndEndsWithMinusOne)
             UnhookWindowsHookEx(hook);
         missingBitmap = 0;
         UnregisterClassA(kClockClassName, GetModuleHandleA(NULL));
-        PumpMessages();
-        TakeQuit();
+        Pump();
     }
     ASSERT_EQ(2u, notifyCalls.size());
     EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), notifyCalls[1].message) << "the icon goes with the window";
