@@ -27,26 +27,24 @@ namespace {
 const COLORREF kWhite = RGB(255, 255, 255);
 const COLORREF kBlack = RGB(0, 0, 0);
 
+// Points this executable's import of a function at a stand-in.
 template <typename Function>
 void Patch(const char* dll, const char* name, Function replacement, Function* real)
 {
     BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(NULL));
-    IMAGE_NT_HEADERS* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
     DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
     for (auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); module->Name; ++module) {
-        if (lstrcmpiA(reinterpret_cast<char*>(base + module->Name), dll) != 0)
-            continue;
         auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) ||
-                strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData)->Name, name) != 0)
+        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
+        for (; !lstrcmpiA(reinterpret_cast<char*>(base + module->Name), dll) && names->u1.AddressOfData; ++names, ++slot) {
+            auto* imported = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) || strcmp(imported->Name, name) != 0)
                 continue;
             DWORD protection;
-            VirtualProtect(&slots->u1.Function, sizeof(void*), PAGE_READWRITE, &protection);
-            *real = reinterpret_cast<Function>(slots->u1.Function);
-            slots->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
-            VirtualProtect(&slots->u1.Function, sizeof(void*), protection, &protection);
+            VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection);
+            *real = reinterpret_cast<Function>(slot->u1.Function);
+            slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
             return;
         }
     }
@@ -182,23 +180,16 @@ LRESULT CALLBACK ScriptedProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 }
 
 // Wine keeps the process's GDI objects in a table that the process block
-// points to; a live entry has a type.
+// points to: entries of 24 bytes, a live one with its type at byte 14.
 int GdiObjects()
 {
-    struct Entry {
-        UINT64 object;
-        ULONG owner;
-        USHORT unique;
-        UCHAR type, flags;
-        UINT64 user;
-    };
     PROCESS_BASIC_INFORMATION process;
     NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &process, sizeof(process), NULL);
-    const Entry* table = *reinterpret_cast<Entry**>(reinterpret_cast<BYTE*>(process.PebBaseAddress) +
-                                                    (sizeof(void*) == 8 ? 0xF8 : 0x94));
+    const BYTE* table = *reinterpret_cast<BYTE**>(reinterpret_cast<BYTE*>(process.PebBaseAddress) +
+                                                  (sizeof(void*) == 8 ? 0xF8 : 0x94));
     int count = 0;
     for (int i = 0; table && i < 0x10000; ++i)
-        count += table[i].type != 0;
+        count += table[i * 24 + 14] != 0;
     return count;
 }
 
