@@ -14,6 +14,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <array>
 
 #include "app/clock_app.h"
 #include "face/clock_face.h"
@@ -307,19 +308,6 @@ TEST_F(Clock, LoopSleepsUntilAMessageComesAndEndsAfterThoseBeforeTheQuit)
     EXPECT_TRUE(IsWindowVisible(Child(IDC_EXIT)));
 }
 
-void ExpectRecord(const NotifyCall& call, DWORD message, HWND window)
-{
-    EXPECT_EQ(message, call.message);
-    EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE), call.record.cbSize);
-    EXPECT_EQ(window, call.record.hWnd);
-    EXPECT_EQ(104u, call.record.uID);
-    if (message == NIM_ADD) {
-        EXPECT_EQ(7u, call.record.uFlags);
-        EXPECT_EQ(0x8064u, call.record.uCallbackMessage);
-        EXPECT_STREQ("Hello World!", call.record.szTip);
-    }
-}
-
 TEST_F(Clock, TrayIconComesWithTheWindowAndTheTaskbarAndGoesWithTheWindow)
 {
     ICONINFO info;
@@ -328,11 +316,20 @@ TEST_F(Clock, TrayIconComesWithTheWindowAndTheTaskbarAndGoesWithTheWindow)
     AddTrayIcon(window, 104, NULL, std::string(100, 'x').c_str());
     DestroyWindow(window);
     ASSERT_EQ(4u, notifyCalls.size());
-    ExpectRecord(notifyCalls[0], NIM_ADD, window);
-    ExpectRecord(notifyCalls[1], NIM_ADD, window);
-    EXPECT_TRUE(notifyCalls[0].iconAlive && notifyCalls[1].iconAlive) << "alive while the shell copies it";
     EXPECT_EQ(std::string(63, 'x'), notifyCalls[2].record.szTip) << "cut short and terminated";
-    ExpectRecord(notifyCalls[3], NIM_DELETE, window);
+    for (int call : { 0, 1, 3 }) {
+        const NOTIFYICONDATAA& record = notifyCalls[call].record;
+        EXPECT_EQ(static_cast<DWORD>(call == 3 ? NIM_DELETE : NIM_ADD), notifyCalls[call].message);
+        EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE), record.cbSize);
+        EXPECT_EQ(window, record.hWnd);
+        EXPECT_EQ(104u, record.uID);
+        if (call != 3) {
+            EXPECT_EQ(7u, record.uFlags);
+            EXPECT_EQ(0x8064u, record.uCallbackMessage);
+            EXPECT_STREQ("Hello World!", record.szTip);
+            EXPECT_TRUE(notifyCalls[call].iconAlive) << "alive while the shell copies it";
+        }
+    }
 }
 
 TEST_F(Clock, RightPressOnItsIconBringsItForwardWithAFreshMenuEachTime)
@@ -457,6 +454,7 @@ protected:
     {
         Clock::SetUp();
         probed = blitsRotate;
+        shipped = { clockApp.minuteNeedle, clockApp.minuteMask, clockApp.hourNeedle, clockApp.hourMask };
         BITMAPINFO info = { { sizeof(BITMAPINFOHEADER), 320, -240, 1, 32, BI_RGB } };
         void* bits;
         target = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &bits, NULL, 0);
@@ -515,7 +513,7 @@ protected:
         }
     }
 
-    HBITMAP shipped[4] = { clockApp.minuteNeedle, clockApp.minuteMask, clockApp.hourNeedle, clockApp.hourMask };
+    std::array<HBITMAP, 4> shipped;
     std::vector<HBITMAP> made;
     bool probed;
     HBITMAP target;
@@ -523,40 +521,55 @@ protected:
     HGDIOBJ previous;
 };
 
-TEST_F(Face, NeedlesPointWhereTheirAnglesSayOnBothPaths)
+// Needles turned by hand, as under Wine, and by turned blits, as on Windows;
+// and each repaint reaching the window whole, as one blit of the face made
+// off the screen, which nothing erases first.
+TEST_F(Face, NeedlesOnBothPathsAndEachRepaintAsOneBlit)
 {
     EXPECT_FALSE(blitsRotate) << "Wine stretches turned blits, so the clock turns needles itself";
+    HDC shown = GetDC(window);
+    SetPixel(shown, 159, 60, RGB(1, 2, 3));
+    SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(shown), 0);
+    EXPECT_EQ(RGB(1, 2, 3), GetPixel(shown, 159, 60));
+    HBITMAP red = Made(MakeNeedle(RGB(200, 0, 0), 68)), blue = Made(MakeNeedle(RGB(0, 0, 200), 33));
+    HBITMAP unmasked = Made(MakeNeedle(RGB(200, 0, 0), 68)), redMask = MaskOf(red), blueMask = MaskOf(blue);
+    // Wine stretches a turned blit into the box the turned rectangle covers,
+    // which is exact only for a needle that is all bar.
+    HBITMAP minuteBar = Made(MakeNeedle(kBlack, 68, 4, 68)), hourBar = Made(MakeNeedle(kBlack, 33, 4, 33));
+    HBITMAP minuteBarMask = MaskOf(minuteBar), hourBarMask = MaskOf(hourBar);
+    watched = window;
     for (bool rotate : { false, true }) {
+        SCOPED_TRACE(rotate ? "turned blits" : "turned by hand");
         blitsRotate = rotate;
+        UseNeedles(shipped[0], shipped[1], shipped[2], shipped[3]);
+        Render(rotate ? 204 : 90, 150.0f);  // the face the repaint must show
+        windowBlits = 0;
+        InvalidateRect(window, NULL, TRUE);
+        UpdateWindow(window);
+        EXPECT_EQ(1, windowBlits);
+        EXPECT_EQ(318, lastBlit.cx);
+        EXPECT_EQ(238, lastBlit.cy);
+        int differ = 0;
+        for (int y = 20; y < 220; y += 2)
+            for (int x = 60; x < 260; x += 2)
+                differ += (x - 159) * (x - 159) + (y - 119) * (y - 119) < 100 * 100 && GetPixel(shown, x, y) != GetPixel(dc, x, y);
+        EXPECT_EQ(0, differ);
+
         std::vector<int> angles = { 0, 90, 180, 270 };
-        if (!rotate) {
+        if (rotate)
+            UseNeedles(minuteBar, minuteBarMask, hourBar, hourBarMask);
+        else
             angles.insert(angles.end(), { 30, 144, 276 });
-        } else {
-            // Wine stretches a turned blit into the box the turned rectangle
-            // covers, which is exact only for a needle that is all bar.
-            HBITMAP minute = Made(MakeNeedle(kBlack, 68, 4, 68)), hour = Made(MakeNeedle(kBlack, 33, 4, 33));
-            UseNeedles(minute, MaskOf(minute), hour, MaskOf(hour));
-        }
         for (int angle : angles) {
-            SCOPED_TRACE(testing::Message() << (rotate ? "turned blits at " : "turned by hand at ") << angle);
             float hourAngle = static_cast<float>((angle + 90) % 360);
             Render(angle, hourAngle);
             ExpectNeedle(angle, 40, 64);  // beyond the hour needle's reach
             ExpectNeedle(hourAngle, 6, 30);
             for (int d = 72; d <= 100; d += 4)
-                EXPECT_TRUE(ShowsSkin(Along(angle, d))) << "beyond the tip, " << d << " out";
+                EXPECT_TRUE(ShowsSkin(Along(angle, d))) << "beyond the tip at " << angle << ", " << d << " out";
         }
-    }
-}
 
-TEST_F(Face, HourNeedleLiesOverTheMinuteAndANeedleWithoutItsMaskIsLeftOut)
-{
-    HBITMAP red = Made(MakeNeedle(RGB(200, 0, 0), 68)), blue = Made(MakeNeedle(RGB(0, 0, 200), 33));
-    HBITMAP unmasked = Made(MakeNeedle(RGB(200, 0, 0), 68));
-    HBITMAP redMask = MaskOf(red), blueMask = MaskOf(blue);
-    for (bool rotate : { false, true }) {
-        SCOPED_TRACE(rotate ? "turned blits" : "turned by hand");
-        blitsRotate = rotate;
+        // The hour needle lies over the minute needle.
         UseNeedles(red, redMask, blue, blueMask);
         Render(180, 180.0f);
         ExpectNeedle(180, 6, 30, RGB(0, 0, 200));
@@ -573,32 +586,6 @@ TEST_F(Face, HourNeedleLiesOverTheMinuteAndANeedleWithoutItsMaskIsLeftOut)
             EXPECT_EQ(0, covered) << (needle ? "without its mask" : "never loaded");
             ExpectNeedle(180, 6, 30, RGB(0, 0, 200));
         }
-    }
-}
-
-// Each repaint reaches the window whole: one blit of the face composed off
-// the screen, which nothing erases first.
-TEST_F(Face, RepaintArrivesAsOneBlitOfTheWholeFaceNeverErased)
-{
-    HDC shown = GetDC(window);
-    SetPixel(shown, 159, 60, RGB(1, 2, 3));
-    SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(shown), 0);
-    EXPECT_EQ(RGB(1, 2, 3), GetPixel(shown, 159, 60));
-    watched = window;
-    for (bool rotate : { false, true }) {
-        blitsRotate = rotate;
-        Render(rotate ? 204 : 90, 150.0f);  // the same face, drawn here
-        windowBlits = 0;
-        InvalidateRect(window, NULL, TRUE);
-        UpdateWindow(window);
-        EXPECT_EQ(1, windowBlits);
-        EXPECT_EQ(318, lastBlit.cx);
-        EXPECT_EQ(238, lastBlit.cy);
-        int differ = 0;
-        for (int y = 20; y < 220; y += 2)
-            for (int x = 60; x < 260; x += 2)
-                differ += (x - 159) * (x - 159) + (y - 119) * (y - 119) < 100 * 100 && GetPixel(shown, x, y) != GetPixel(dc, x, y);
-        EXPECT_EQ(0, differ) << (rotate ? "turned blits" : "turned by hand");
     }
     watched = NULL;
     ReleaseDC(window, shown);
