@@ -569,6 +569,11 @@ TEST_F(Face, NeedlesOnBothPathsAndEachRepaintAsOneBlit)
             for (int d = 72; d <= 100; d += 4)
                 EXPECT_TRUE(ShowsSkin(Along(angle, d))) << "beyond the tip at " << angle << ", " << d << " out";
         }
+        // Hanging down, the minute needle's bar lies in the columns 157-160
+        // beside the pivot at 159, as in its bitmap.
+        Render(180, 90.0f);
+        EXPECT_TRUE(ShowsSkin({ 156, 160 }) && ShowsSkin({ 161, 160 }));
+        EXPECT_TRUE(GetPixel(dc, 157, 160) == kBlack && GetPixel(dc, 160, 160) == kBlack);
 
         // The hour needle lies over the minute needle.
         UseNeedles(red, redMask, blue, blueMask);
