@@ -5,7 +5,8 @@
 
 // The handles the clock holds for the life of the process. Start-up owns the
 // window, the skin and its memory context; the window procedure owns the child
-// controls, the needles and their masks from WM_CREATE to WM_DESTROY.
+// controls, the needles, their masks and the off-screen face from WM_CREATE
+// to WM_DESTROY.
 struct ClockApp {
     HWND mainWindow;
     HICON trayIcon;
@@ -20,6 +21,10 @@ struct ClockApp {
     HBITMAP hourNeedle;
     HBITMAP minuteMask;
     HBITMAP hourMask;
+    // The face is composed here, off the screen, and shown with one blit.
+    HBITMAP faceBitmap;
+    HDC faceDC;
+    HGDIOBJ faceDCPrevious;
 };
 
 extern ClockApp clockApp;
@@ -34,6 +39,10 @@ void StartClockTimers(HWND window);
 bool LoadClockSkin(HINSTANCE instance);
 int RunMessageLoop();
 void ReleaseClockApp();
+
+// Keeps DLLs from being loaded from anywhere but the system folder, where
+// the platform offers that.
+void LimitDllSearch();
 
 // The whole program: start-up, loop, tear-down. Returns the exit code.
 int RunClock(HINSTANCE instance, int showCommand);

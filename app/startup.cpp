@@ -1,5 +1,6 @@
 #include "clock_app.h"
 
+#include "face/clock_face.h"
 #include "resource.h"
 #include "ui/clock_window.h"
 
@@ -83,8 +84,23 @@ void ReleaseClockApp()
     clockApp.mainWindow = NULL;
 }
 
+// Run from a folder full of downloads, the clock must not load a DLL that was
+// planted beside it: DLLs are looked for in the system folder only. Windows
+// before 8 (without update KB2533623) lacks the call, so it is looked up
+// rather than imported, and there the usual search stays.
+void LimitDllSearch()
+{
+    typedef BOOL(WINAPI * SetDefaultDllDirectoriesCall)(DWORD);
+    FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
+    SetDefaultDllDirectoriesCall setDirectories =
+        reinterpret_cast<SetDefaultDllDirectoriesCall>(reinterpret_cast<void (*)()>(found));
+    if (setDirectories)
+        setDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
 int RunClock(HINSTANCE instance, int showCommand)
 {
+    LimitDllSearch();
     ShowVersionNotice();
     clockApp.trayIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_CLOCK));
 
@@ -106,6 +122,9 @@ int RunClock(HINSTANCE instance, int showCommand)
         return -1;
     }
 
+    // The first paint comes before the first tick: read the time now, or the
+    // face would show both needles at 12 for up to a second.
+    ReadClockNow(clockApp.mainWindow);
     ShowWindow(clockApp.mainWindow, showCommand);
     UpdateWindow(clockApp.mainWindow);
 

@@ -14,7 +14,9 @@ else()
         -Wall -Wextra -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
         -ffunction-sections -fdata-sections -D__USE_MINGW_ANSI_STDIO=0)
     # Static, so that the program needs nothing but the system's own DLLs.
-    set(CLOCK_LINK_OPTIONS -static -s -Wl,--gc-sections)
+    # No time stamp in the PE header: two builds of one commit are then the
+    # same bytes, checksum included.
+    set(CLOCK_LINK_OPTIONS -static -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
 endif()
 
 add_library(clockcore STATIC

@@ -6,6 +6,8 @@
 // Reads the local time into the needles and the three texts, and repaints
 // as the timer that fired calls for.
 void UpdateClockHands(HWND window, UINT_PTR timerId);
+// The same reading outside any tick: needles and texts, no repaint asked for.
+void ReadClockNow(HWND window);
 
 // A monochrome mask of the pixels equal to keyColour (1 there, 0 elsewhere);
 // those pixels of the bitmap turn black, ready for AND-then-OR drawing.
@@ -21,7 +23,13 @@ extern bool blitsRotate;
 // lets go of what that keeps. Called when the window goes.
 void ReleaseHandTurnedNeedles();
 
-// Answers WM_PAINT: the whole face, drawn through DrawClockFace.
+// The off-screen bitmap of the client size that each paint is composed in.
+// Made when the window is created, let go of when it is destroyed.
+void CreateFaceBuffer(HWND window);
+void ReleaseFaceBuffer();
+
+// Answers WM_PAINT: the whole face, drawn through DrawClockFace into the
+// off-screen bitmap, then put on the screen with one blit.
 void PaintClockFace(HWND window);
 // The skin and both needles into any device context, centred on the client
 // area of the given window.

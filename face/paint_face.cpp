@@ -226,10 +226,48 @@ void DrawClockFace(HDC target, HWND window)
     DeleteDC(hourDC);
 }
 
+void CreateFaceBuffer(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    HDC screen = GetDC(window);
+    clockApp.faceBitmap = CreateCompatibleBitmap(screen, client.right, client.bottom);
+    ReleaseDC(window, screen);
+    clockApp.faceDC = CreateCompatibleDC(NULL);
+    if (clockApp.faceDC && clockApp.faceBitmap) {
+        clockApp.faceDCPrevious = SelectObject(clockApp.faceDC, clockApp.faceBitmap);
+    } else {
+        ReleaseFaceBuffer();
+    }
+}
+
+void ReleaseFaceBuffer()
+{
+    if (clockApp.faceDCPrevious)
+        SelectObject(clockApp.faceDC, clockApp.faceDCPrevious);
+    DeleteDC(clockApp.faceDC);
+    DeleteObject(clockApp.faceBitmap);
+    clockApp.faceDC = NULL;
+    clockApp.faceBitmap = NULL;
+    clockApp.faceDCPrevious = NULL;
+}
+
 void PaintClockFace(HWND window)
 {
     PAINTSTRUCT paint;
     HDC target = BeginPaint(window, &paint);
-    DrawClockFace(target, window);
+    // Drawn in six steps straight onto the screen, the face could be seen
+    // half-drawn; composed off the screen, it arrives whole.
+    if (clockApp.faceDC) {
+        DrawClockFace(clockApp.faceDC, window);
+        // The needles' turn stays with the kept context: undone, or the next
+        // skin and this copy would be turned with it.
+        ModifyWorldTransform(clockApp.faceDC, NULL, MWT_IDENTITY);
+        RECT client;
+        GetClientRect(window, &client);
+        BitBlt(target, 0, 0, client.right, client.bottom, clockApp.faceDC, 0, 0, SRCCOPY);
+    } else {
+        DrawClockFace(target, window);
+    }
     EndPaint(window, &paint);
 }

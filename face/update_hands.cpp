@@ -13,6 +13,11 @@ static void WriteText(HWND control, const char* previous, const char* text)
         SetWindowTextA(control, text);
 }
 
+void ReadClockNow(HWND window)
+{
+    UpdateClockHands(window, 0);
+}
+
 void UpdateClockHands(HWND window, UINT_PTR timerId)
 {
     SYSTEMTIME now;

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Builds the clock and runs it under wine64. With an X display it opens there
-# until you press Esc; without one it runs in a private X display, saves a
-# screenshot under build/ and ends the clock again.
+# until you press Esc; without one it runs in a private X display, makes the
+# README's pictures in docs/ and ends the clock again.
 # --win32 runs the shipped 32-bit build the same way under 32-bit Wine, in the
 # Debian tree of tools/win32/run.sh; where that has to be a QEMU guest, always
-# headless, with the screenshot in build/deskclock-win32.png.
+# headless, with the pictures in build/win32-pictures/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/wine-session.sh
@@ -27,4 +27,4 @@ fi
 trap stop_session EXIT
 start_xvfb
 start_wine
-capture_clock "$CLOCK" build/deskclock.png
+capture_pictures "$CLOCK" docs

@@ -16,7 +16,7 @@ trap stop_session EXIT
 start_xvfb
 start_wine
 ctest --preset win64
-capture_clock build/win64/deskclock.exe build/deskclock.png
+capture_pictures build/win64/deskclock.exe build/pictures
 stop_session
 
 bash tools/win32/run.sh tools/win32/inside.sh test

@@ -3,7 +3,7 @@
 
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver64
-NEEDED_PACKAGES="cmake g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 wine xvfb xdotool x11-utils imagemagick googletest debootstrap qemu-system-x86"
+NEEDED_PACKAGES="cmake g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 wine xvfb xdotool x11-utils imagemagick googletest zip unzip debootstrap qemu-system-x86"
 
 install_packages() {
     local missing=""
@@ -50,14 +50,21 @@ start_wine() {
     export WINEPREFIX="$PWD/build/wineprefix"
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
-    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    if [ ! -f "$WINEPREFIX/deskclock-ready-2" ]; then
         "$WINE" wineboot -i </dev/null >/dev/null 2>&1
         "$WINESERVER" -w
         # Without a window manager, Wine otherwise waits about two seconds
         # each time a window is hidden or destroyed.
         "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
             </dev/null >/dev/null 2>&1
+        # A crash would otherwise start the debugger, or without one ask in a
+        # box whether to: a crashing test would wait until its time-out. A
+        # debugger that cannot start ends the crashed program at once.
+        local aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
+        "$WINE" reg add "$aedebug" /v Auto /t REG_SZ /d 1 /f </dev/null >/dev/null 2>&1
+        "$WINE" reg add "$aedebug" /v Debugger /t REG_SZ /d false /f </dev/null >/dev/null 2>&1
         "$WINESERVER" -w
+        touch "$WINEPREFIX/deskclock-ready-2"
     fi
     "$WINESERVER" -p </dev/null >/dev/null 2>&1
     "$WINE" wineboot </dev/null >/dev/null 2>&1
@@ -78,32 +85,89 @@ stop_session() {
 # start-up notice on the way as a user would. Without a window manager the
 # keyboard follows the pointer, so the pointer is put on the notice first.
 wait_for_clock_window() {
-    local notice
+    local notice window
     for _ in $(seq 100); do
         notice=$(xdotool search --onlyvisible --name '^Version$' 2>/dev/null | head -n 1 || true)
         if [ -n "$notice" ]; then
             xdotool mousemove --window "$notice" 20 20 key Return
         fi
-        if xdotool search --onlyvisible --classname 'deskclock.exe' --name '^$' >/dev/null 2>&1; then
-            return 0
-        fi
+        # xdotool takes one pattern: the class is searched, the empty
+        # caption (the notice's is "Version") checked after.
+        for window in $(xdotool search --onlyvisible --classname 'deskclock.exe' 2>/dev/null); do
+            [ -z "$(xdotool getwindowname "$window" 2>/dev/null)" ] && return 0
+        done
         sleep 0.1
     done
     return 1
 }
 
-# Runs the clock in the session's display, saves a screenshot of it as a PNG
-# and ends it with Esc, as a user would. Fails unless it ends with code 0.
-capture_clock() {
-    local exe=$1 shot=$2
+# Runs the clock in the session's display as a person would meet it and saves
+# three pictures of it in the given folder: the clock on a desktop
+# (clock.png), with its controls shown (clock-controls.png) and with its tray
+# menu open (tray-menu.png); then ends it with Esc. Fails unless the clock
+# ends with code 0.
+capture_pictures() {
+    local exe=$1 folder=$2
+    mkdir -p "$folder"
     "$WINE" "$exe" </dev/null >/dev/null 2>&1 &
     local clock=$!
     wait_for_clock_window || true
-    xdotool mousemove 160 120
-    sleep 2    # the needles move to the time at the first tick
-    import -window root -crop 320x240+0+0 +repage "$shot"
-    echo "Screenshot: $PWD/$shot"
-    xdotool mousemove 160 120 key Escape
+    # A desktop-like background instead of the bare X root; set while the
+    # clock is connected, since the X server clears it when its last client
+    # leaves, and display ends with status 1 whatever it did.
+    local background
+    background=$(mktemp --suffix=.png)
+    convert -size 1024x768 gradient:'#4a7fb5-#1f3f66' "$background"
+    display -window root "$background" || true
+    rm -f "$background"
+    # Wine's stand-in for the notification area covers the clock's top-left
+    # corner: the clock is dragged clear of it, by its face, as a user would.
+    xdotool mousemove 160 120 mousedown 1
+    for step in $(seq 1 10); do
+        xdotool mousemove $((160 + 14 * step)) $((120 + 10 * step))
+        sleep 0.05
+    done
+    xdotool mouseup 1
+    sleep 0.5
+    # The window's place on the screen once the move has reached X: the
+    # clock's is the one of its program's windows that is 320 x 240.
+    local id="" X=0 Y=0 WIDTH HEIGHT candidate
+    for _ in $(seq 30); do
+        for candidate in $(xdotool search --onlyvisible --classname 'deskclock.exe' 2>/dev/null); do
+            eval "$(xdotool getwindowgeometry --shell "$candidate" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+            if [ "$WIDTH" = 320 ] && [ "$HEIGHT" = 240 ]; then
+                id=$candidate
+                break
+            fi
+        done
+        [ -n "$id" ] && [ "$X" -gt 0 ] && break
+        sleep 0.1
+    done
+    local x=$X y=$Y
+    if [ "$x" -lt 20 ] || [ "$y" -lt 20 ]; then
+        echo "The clock could not be moved clear of the tray." >&2
+        x=20 y=20
+    fi
+    # Around the window, with some desktop on every side.
+    local crop=360x280+$((x - 20))+$((y - 20))
+    import -window root -crop "$crop" +repage "$folder/clock.png"
+    xdotool key Down
+    sleep 0.5
+    import -window root -crop "$crop" +repage "$folder/clock-controls.png"
+    xdotool key Up
+    # The menu opens at the pointer, beside the first icon of the stand-in.
+    xdotool mousemove 13 32
+    sleep 0.5    # a click at once would only bring up the tip
+    xdotool click 3
+    sleep 1
+    import -window root -crop 240x150+0+0 +repage "$folder/tray-menu.png"
+    echo "Pictures: $folder/clock.png, clock-controls.png, tray-menu.png"
+    # The open menu keeps the keyboard: Esc is sent to the clock's window,
+    # once for the menu and once for the clock.
+    for _ in 1 2; do
+        kill -0 "$clock" 2>/dev/null && xdotool key --window "$id" Escape 2>/dev/null
+        sleep 0.5
+    done
     local status=0
     wait "$clock" || status=$?
     echo "The clock ended with exit code $status."

@@ -105,6 +105,7 @@ static void OnCreate(HWND window)
     if (!clockApp.minuteMask && !clockApp.hourMask)
         ReportError(window, "Could not create masks!", MB_ICONWARNING);
     blitsRotate = ProbeBlitRotation();
+    CreateFaceBuffer(window);
 }
 
 static void DeleteBitmap(HBITMAP* bitmap)
@@ -123,6 +124,7 @@ static void OnDestroy(HWND window)
     DeleteBitmap(&clockApp.hourNeedle);
     DeleteBitmap(&clockApp.hourMask);
     ReleaseHandTurnedNeedles();
+    ReleaseFaceBuffer();
     PostQuitMessage(0);
 }
 
@@ -175,6 +177,8 @@ LRESULT CALLBACK ClockWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_CREATE:  OnCreate(window); return 0;
     case WM_DESTROY: OnDestroy(window); return 0;
     case WM_PAINT:   PaintClockFace(window); return 0;
+    // The face covers the whole client area: an erase would only flash white.
+    case WM_ERASEBKGND: return 1;
     case WM_KEYDOWN: OnKeyDown(wParam); return 0;
     case WM_COMMAND: OnCommand(window, wParam); return 0;
     case WM_TIMER:   UpdateClockHands(window, wParam); return 0;

@@ -1,54 +1,40 @@
-// The real deskclock.exe, started and driven from this process as a user or
-// the system would drive it.
-#include <gtest/gtest.h>
-
-#include <windows.h>
+// The real deskclock.exe, started and driven from this process as a user, the
+// shell or another program would; and copies of it built without one of its
+// resources.
+#include "support.h"
 
 #include <math.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <algorithm>
-#include <string>
-#include <vector>
-
-#include "box_watcher.h"
-#include "clock_process.h"
 
 namespace {
 
-const int kControlIds[] = { 300, 301, 302 };
+const int kControls[] = { 300, 301, 302 };
+const UINT kTrayMessage = WM_APP + 100;
 
-bool WaitUntil(bool (*condition)(HWND), HWND window, DWORD timeoutMs = 3000)
+bool ControlsShown(HWND window, bool shown)
 {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(10)) {
-        if (condition(window))
-            return true;
-    }
-    return condition(window);
-}
-
-bool AllShown(HWND window)
-{
-    for (int id : kControlIds)
-        if (!IsWindowVisible(GetDlgItem(window, id)))
+    for (int id : kControls)
+        if ((IsWindowVisible(GetDlgItem(window, id)) != FALSE) != shown)
             return false;
     return true;
 }
 
-bool NoneShown(HWND window)
+std::string Text(RECT r)
 {
-    for (int id : kControlIds)
-        if (IsWindowVisible(GetDlgItem(window, id)))
-            return false;
-    return true;
+    char text[64];
+    snprintf(text, sizeof(text), "%ld,%ld,%ld,%ld", r.left, r.top, r.right, r.bottom);
+    return text;
 }
 
-void SendMouse(DWORD flags)
+void Mouse(DWORD flags)
 {
-    INPUT input = {};
-    input.type = INPUT_MOUSE;
+    INPUT input = { INPUT_MOUSE };
     input.mi.dwFlags = flags;
     SendInput(1, &input, sizeof(input));
+    Sleep(50);
 }
 
 void MoveMouse(int x, int y)
@@ -57,11 +43,10 @@ void MoveMouse(int x, int y)
     Sleep(50);
 }
 
-class ClockExeTest : public testing::Test {
+class ClockExe : public testing::Test {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(clock.Started()) << ClockExePath();
         window = clock.WaitForWindow();
         ASSERT_NE(nullptr, window);
     }
@@ -70,275 +55,149 @@ protected:
     HWND window = nullptr;
 };
 
-TEST_F(ClockExeTest, OpensAsTheTopLeftPopupWithItsControlsHidden)
+TEST(ClockExeStart, NoticeFirstThenARoundToolWindowAtTheTopLeftWithItsControlsHidden)
 {
-    RECT frame;
-    GetWindowRect(window, &frame);
-    EXPECT_EQ(0, frame.left);
-    EXPECT_EQ(0, frame.top);
-    EXPECT_EQ(320, frame.right);
-    EXPECT_EQ(240, frame.bottom);
-    LONG style = GetWindowLongA(window, GWL_STYLE);
-    EXPECT_EQ(static_cast<LONG>(WS_POPUPWINDOW), style & (WS_POPUPWINDOW | WS_CAPTION | WS_CHILD));
+    ClockProcess clock;
+    HWND notice = NULL;
+    ASSERT_TRUE(WaitUntil([&] { return (notice = FindProcessWindow(clock.Id(), "#32770", "Version")) != NULL; }, 20000));
+    EXPECT_EQ(nullptr, FindProcessWindow(clock.Id(), "MyWin", NULL));
+    EXPECT_EQ("Windows NT product family.\n\nPress \"ESC\" if you want to quit.", WindowText(GetDlgItem(notice, 0xFFFF)));
+    EXPECT_EQ(nullptr, GetWindow(notice, GW_OWNER));
+    HWND window = clock.WaitForWindow();
+    ASSERT_NE(nullptr, window);
 
-    struct { int id; RECT rect; } expected[] = {
-        { 300, { 115, 105, 205, 120 } }, { 301, { 115, 90, 205, 105 } }, { 302, { 115, 120, 205, 135 } },
-    };
-    for (const auto& control : expected) {
-        HWND child = GetDlgItem(window, control.id);
-        RECT rect;
-        GetWindowRect(child, &rect);
+    RECT rect;
+    GetWindowRect(window, &rect);
+    EXPECT_EQ("0,0,320,240", Text(rect));
+    EXPECT_EQ(LONG(WS_POPUPWINDOW), GetWindowLongA(window, GWL_STYLE) & (WS_POPUPWINDOW | WS_CAPTION | WS_CHILD));
+    // A tool window has no taskbar button.
+    EXPECT_EQ(LONG(WS_EX_TOOLWINDOW), GetWindowLongA(window, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_APPWINDOW | 0x00C00000));
+    HRGN region = CreateRectRgn(0, 0, 0, 0);
+    EXPECT_EQ(COMPLEXREGION, GetWindowRgn(window, region));
+    GetRgnBox(region, &rect);
+    DeleteObject(region);
+    EXPECT_EQ("44,4,275,235", Text(rect));
+    EXPECT_EQ("", WindowText(window));
+    const struct { const char* place; const char* className; LONG style; } controls[] = {
+        { "115,105,205,120", "Button", WS_CHILD }, { "115,90,205,105", "Button", WS_CHILD },
+        { "115,120,205,135", "Static", WS_CHILD | SS_CENTER } };
+    for (int i = 0; i < 3; ++i) {
+        HWND control = GetDlgItem(window, kControls[i]);
+        GetWindowRect(control, &rect);
         MapWindowPoints(NULL, window, reinterpret_cast<POINT*>(&rect), 2);
-        EXPECT_EQ(control.rect.left, rect.left) << control.id;
-        EXPECT_EQ(control.rect.top, rect.top) << control.id;
-        EXPECT_EQ(control.rect.right, rect.right) << control.id;
-        EXPECT_EQ(control.rect.bottom, rect.bottom) << control.id;
+        EXPECT_EQ(controls[i].place, Text(rect)) << kControls[i];
+        char name[16] = "";
+        GetClassNameA(control, name, sizeof(name));
+        EXPECT_STRCASEEQ(controls[i].className, name);
+        EXPECT_EQ(controls[i].style, GetWindowLongA(control, GWL_STYLE)) << "hidden, in its place";
     }
-    EXPECT_TRUE(NoneShown(window));
 }
 
-TEST_F(ClockExeTest, ArrowKeysShowAndHideTheControls)
+TEST_F(ClockExe, ArrowKeysShowAndHideTheControlsADragMovesItAndTheShownExitEndsIt)
 {
-    // Typed keys come through the message queue.
-    PostMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
-    ASSERT_TRUE(WaitUntil(AllShown, window));
-    PostMessageA(window, WM_KEYDOWN, VK_UP, 1);
-    ASSERT_TRUE(WaitUntil(NoneShown, window));
+    const struct { WPARAM key; bool shown; } presses[] = {
+        { VK_UP, false }, { VK_DOWN, true }, { VK_DOWN, true }, { VK_UP, false }, { VK_DOWN, true } };
+    for (const auto& press : presses) {
+        SendMessageA(window, WM_KEYDOWN, press.key, 1);
+        EXPECT_TRUE(ControlsShown(window, press.shown)) << press.key;
+    }
 
-    SendMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
-    SendMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
-    EXPECT_TRUE(AllShown(window));
-    EXPECT_EQ(0, SendMessageA(window, WM_COMMAND, 302, 0));
-    EXPECT_EQ(0, SendMessageA(window, WM_COMMAND, 0, 0));
-    EXPECT_TRUE(AllShown(window));
-    SendMessageA(window, WM_KEYDOWN, VK_UP, 1);
-    EXPECT_TRUE(NoneShown(window));
-    EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), clock.WaitForExit(0));
-}
-
-TEST_F(ClockExeTest, EscEndsWithZero)
-{
-    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
-    EXPECT_EQ(0u, clock.WaitForExit());
-}
-
-TEST_F(ClockExeTest, SystemCloseEndsWithZero)
-{
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(0u, clock.WaitForExit());
-}
-
-TEST_F(ClockExeTest, ClickOnTheExitButtonEndsWithZero)
-{
-    PostMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
-    ASSERT_TRUE(WaitUntil(AllShown, window));
-    RECT button;
-    GetWindowRect(GetDlgItem(window, 301), &button);
-    MoveMouse((button.left + button.right) / 2, (button.top + button.bottom) / 2);
-    SendMouse(MOUSEEVENTF_LEFTDOWN);
-    Sleep(50);
-    SendMouse(MOUSEEVENTF_LEFTUP);
-    EXPECT_EQ(0u, clock.WaitForExit());
-}
-
-TEST_F(ClockExeTest, LeftButtonDragMovesTheWindow)
-{
-    RECT before;
+    RECT before, after;
     GetWindowRect(window, &before);
     MoveMouse(before.left + 100, before.top + 60);
-    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    Mouse(MOUSEEVENTF_LEFTDOWN);
     for (int step = 1; step <= 10; ++step)
         MoveMouse(before.left + 100 + step * 20, before.top + 60 + step * 15);
-    SendMouse(MOUSEEVENTF_LEFTUP);
+    Mouse(MOUSEEVENTF_LEFTUP);
     Sleep(200);
-    RECT after;
     GetWindowRect(window, &after);
-    EXPECT_EQ(before.left + 200, after.left);
-    EXPECT_EQ(before.top + 150, after.top);
-    EXPECT_EQ(320, after.right - after.left);
-    EXPECT_EQ(240, after.bottom - after.top);
+    EXPECT_EQ(Text(RECT{ before.left + 200, before.top + 150, before.right + 200, before.bottom + 150 }), Text(after));
+
+    // A press on a shown control is the control's, not the start of a drag.
+    RECT exit;
+    GetWindowRect(GetDlgItem(window, 301), &exit);
+    MoveMouse((exit.left + exit.right) / 2, (exit.top + exit.bottom) / 2);
+    Mouse(MOUSEEVENTF_LEFTDOWN);
+    Mouse(MOUSEEVENTF_LEFTUP);
+    EXPECT_EQ(0u, clock.WaitForExit());
 }
 
-TEST_F(ClockExeTest, AdjustTimeStartsTheSystemsRundll32AndKeepsRunning)
+TEST_F(ClockExe, AdjustTimeStartsTheSystemsRundll32AndKeepsRunning)
 {
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(300, BN_CLICKED), 0);
     char expected[MAX_PATH];
     GetSystemDirectoryA(expected, MAX_PATH);
     lstrcatA(expected, "\\rundll32.exe");
-
-    std::string started;
-    for (DWORD start = GetTickCount(); started.empty() && GetTickCount() - start < 5000; Sleep(5)) {
+    char started[MAX_PATH] = "";
+    WaitUntil([&] {
         for (DWORD child : ChildProcesses(clock.Id())) {
             HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, child);
-            if (!process)
-                continue;
-            char path[MAX_PATH] = "";
             DWORD length = MAX_PATH;
-            if (QueryFullProcessImageNameA(process, 0, path, &length))
-                started = path;
+            QueryFullProcessImageNameA(process, 0, started, &length);
             TerminateProcess(process, 0);
             CloseHandle(process);
         }
-    }
-    EXPECT_STRCASEEQ(expected, started.c_str());
+        return started[0] != 0;
+    });
+    EXPECT_STRCASEEQ(expected, started);
     EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), clock.WaitForExit(0));
-    EXPECT_TRUE(IsWindow(window));
 }
 
-TEST_F(ClockExeTest, IdleClockUsesNearlyNoProcessorTime)
+TEST(ClockExeFace, ShowsTheLocalTimeFromTheFirstFrame)
 {
-    const DWORD kMeasureMs = 3000;
-    ULONGLONG before = ProcessCpuTime(clock.Id());
-    Sleep(kMeasureMs);
-    ULONGLONG used = ProcessCpuTime(clock.Id()) - before;
-    // A loop that never waits uses the whole interval; a waiting one, almost nothing.
-    EXPECT_LT(used, kMeasureMs * 10000ull / 10) << "100-ns units over " << kMeasureMs << " ms";
-}
-
-// A screen pixel at a distance from the centre of the clock's circle, which
-// is screen (160, 120) while the window sits at the top-left corner.
-COLORREF ScreenAlong(double angle, double distance)
-{
-    double a = angle * 3.14159265358979 / 180;
-    HDC screen = GetDC(NULL);
-    COLORREF colour = GetPixel(screen, static_cast<int>(floor(160 + distance * sin(a))),
-                               static_cast<int>(floor(120 - distance * cos(a))));
-    ReleaseDC(NULL, screen);
-    return colour;
-}
-
-std::string TimeText(const SYSTEMTIME& t)
-{
-    char text[16];
-    snprintf(text, sizeof(text), "%d:%d:%d", t.wHour % 12, t.wMinute, t.wSecond);
-    return text;
-}
-
-TEST_F(ClockExeTest, NeedlesAndTextsShowTheLocalTime)
-{
-    // The controls stay hidden: shown, they would cover the needles.
-    Sleep(1300);  // the first tick
-
-    // Sampled between two readings of the clock; again if a minute turns.
-    for (int attempt = 0; attempt < 4; ++attempt) {
-        SYSTEMTIME before, after;
-        GetLocalTime(&before);
-        std::string readout = WindowText(GetDlgItem(window, 302));
-        std::string minuteText = WindowText(GetDlgItem(window, 301));
-        std::string hourText = WindowText(GetDlgItem(window, 300));
-        int minuteAngle = before.wMinute * 6;
-        double hourAngle = (before.wHour % 12) * 30 + (before.wMinute / 12) * 6;
-        int minuteBlack = 0, hourBlack = 0;
-        for (int d = 40; d <= 64; d += 4)
-            minuteBlack += ScreenAlong(minuteAngle, d) == RGB(0, 0, 0);
-        for (int d = 8; d <= 28; d += 4)
-            hourBlack += ScreenAlong(hourAngle, d) == RGB(0, 0, 0);
-        GetLocalTime(&after);
-        // Just after a minute turns, the last tick may still show the one before.
-        if (after.wMinute != before.wMinute || before.wSecond < 3) {
-            Sleep(3000);
-            continue;
-        }
-
-        EXPECT_EQ(7, minuteBlack) << "minute needle at " << minuteAngle;
-        EXPECT_EQ(6, hourBlack) << "hour needle at " << hourAngle;
-        // The readout is as old as the last tick: a second or so before.
-        bool readoutMatches = false;
-        for (int back = 0; back <= 2; ++back) {
-            SYSTEMTIME earlier = before;
-            earlier.wSecond = static_cast<WORD>(before.wSecond - back);
-            readoutMatches = readoutMatches || readout == TimeText(earlier);
-        }
-        EXPECT_TRUE(readoutMatches || readout == TimeText(after))
-            << readout << " read between " << TimeText(before) << " and " << TimeText(after);
-        EXPECT_EQ("M:" + std::to_string(minuteAngle), minuteText);
-        char expectedHour[16];
-        snprintf(expectedHour, sizeof(expectedHour), "H:%.1f", hourAngle);
-        EXPECT_EQ(expectedHour, hourText);
-        return;
-    }
-    FAIL() << "the minute kept turning";
-}
-
-TEST(ClockExeShape, CornersShowWhatLiesBeneathAndLetClicksThrough)
-{
-    // Away from the top-left corner, where the system tray window may appear.
-    const int left = 400, top = 300;
-    const POINT corners[] = { { left + 3, top + 3 }, { left + 316, top + 3 },
-                              { left + 3, top + 236 }, { left + 316, top + 236 } };
-    HDC screen = GetDC(NULL);
-    COLORREF beneath[4];
-    for (int i = 0; i < 4; ++i)
-        beneath[i] = GetPixel(screen, corners[i].x, corners[i].y);
-
+    SYSTEMTIME now;
+    for (GetLocalTime(&now); now.wSecond >= 57; GetLocalTime(&now))
+        Sleep(500);  // the minute must not turn while the clock starts
     ClockProcess clock;
     HWND window = clock.WaitForWindow();
     ASSERT_NE(nullptr, window);
-    SetWindowPos(window, NULL, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-    Sleep(300);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(beneath[i], GetPixel(screen, corners[i].x, corners[i].y)) << i;
-        EXPECT_NE(window, WindowFromPoint(corners[i])) << i;
-    }
-    EXPECT_EQ(window, WindowFromPoint(POINT{ left + 160, top + 120 }));
-    // The face shows inside the circle, beyond the needles' reach.
-    for (int dx : { -64, 64 })
-        for (int dy : { -64, 64 })
-            EXPECT_NE(beneath[0], GetPixel(screen, left + 160 + dx, top + 120 + dy));
+    // Written before the window showed, not a tick later.
+    EXPECT_EQ("M:" + std::to_string(now.wMinute * 6), WindowText(GetDlgItem(window, 301)));
+    // The circle's centre is screen (160, 120) while the window sits at the
+    // top-left corner. The first paint may still be on its way to the
+    // screen; the first tick is a second away.
+    const struct { double angle; int from, to, length; } needles[] = {
+        { now.wMinute * 6.0, 40, 64, 7 }, { (now.wHour % 12) * 30.0 + (now.wMinute / 12) * 6, 8, 28, 6 } };
+    HDC screen = GetDC(NULL);
+    int black[2];
+    WaitUntil([&] {
+        for (int i = 0; i < 2; ++i) {
+            double a = needles[i].angle * 3.14159265358979 / 180;
+            black[i] = 0;
+            for (int d = needles[i].from; d <= needles[i].to; d += 4)
+                black[i] += GetPixel(screen, int(floor(160 + d * sin(a))), int(floor(120 - d * cos(a)))) == RGB(0, 0, 0);
+        }
+        return black[0] == needles[0].length && black[1] == needles[1].length;
+    }, 500);
     ReleaseDC(NULL, screen);
-
-    // A drag from a corner is not the clock's, so the clock stays put.
-    MoveMouse(left + 6, top + 6);
-    SendMouse(MOUSEEVENTF_LEFTDOWN);
-    for (int step = 1; step <= 5; ++step)
-        MoveMouse(left + 6 + step * 20, top + 6 + step * 20);
-    SendMouse(MOUSEEVENTF_LEFTUP);
-    Sleep(200);
-    RECT frame;
-    GetWindowRect(window, &frame);
-    EXPECT_EQ(left, frame.left);
-    EXPECT_EQ(top, frame.top);
+    EXPECT_EQ(7, black[0]) << "minute needle at " << needles[0].angle;
+    EXPECT_EQ(6, black[1]) << "hour needle at " << needles[1].angle;
 }
 
-TEST(ClockExeStart, VersionNoticeComesBeforeTheWindow)
+// Wine prefers its own DLLs to one beside a program unless told otherwise,
+// as it is told for programs that bring their own: so told, a planted
+// uxtheme.dll would be loaded from the clock's folder with its window.
+TEST(ClockExeDownloaded, DllPlantedBesideTheClockIsNotLoaded)
 {
-    ClockProcess clock;
-    ASSERT_TRUE(clock.Started());
-    HWND notice = nullptr;
-    for (DWORD start = GetTickCount(); !notice && GetTickCount() - start < 10000; Sleep(10))
-        notice = FindProcessWindow(clock.Id(), "#32770", "Version");
-    ASSERT_NE(nullptr, notice);
-    EXPECT_EQ(nullptr, FindProcessWindow(clock.Id(), "MyWin", NULL));
-    EXPECT_EQ("Windows NT product family.\n\nPress \"ESC\" if you want to quit.", MessageBoxText(notice));
-    EXPECT_EQ(nullptr, GetWindow(notice, GW_OWNER));
-    SendMessageA(GetDlgItem(notice, IDOK), BM_CLICK, 0, 0);
-    HWND window = clock.WaitForWindow();
-    ASSERT_NE(nullptr, window);
-    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
-    EXPECT_EQ(0u, clock.WaitForExit());
-}
-
-HWND WaitForNewIcon(const std::vector<HWND>& known)
-{
-    HWND icon = NULL;
-    for (DWORD start = GetTickCount(); !icon && GetTickCount() - start < 5000; Sleep(20))
-        icon = NewTrayIcon(known);
-    return icon;
-}
-
-HWND OpenTrayMenu(HWND icon)
-{
-    RightPressTrayIcon(icon);
-    HWND menu = NULL;
-    for (DWORD start = GetTickCount(); !menu && GetTickCount() - start < 5000; Sleep(20))
-        menu = OpenMenu();
-    return menu;
-}
-
-bool IconGone(HWND icon)
-{
-    std::vector<HWND> icons = TrayIcons();
-    return std::find(icons.begin(), icons.end(), icon) == icons.end();
+    char path[MAX_PATH], overrides[256] = "";
+    std::string folder(path, GetModuleFileNameA(NULL, path, MAX_PATH));
+    folder = folder.substr(0, folder.find_last_of("\\/") + 1);
+    CreateDirectoryA((folder + "planted").c_str(), NULL);
+    ASSERT_TRUE(CopyFileA((folder + "deskclock.exe").c_str(), (folder + "planted\\deskclock.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((folder + "planted.dll").c_str(), (folder + "planted\\uxtheme.dll").c_str(), FALSE));
+    GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof(overrides));
+    SetEnvironmentVariableA("WINEDLLOVERRIDES", (std::string(overrides) + ";uxtheme=n,b").c_str());
+    ClockProcess clock("planted\\deskclock.exe");
+    SetEnvironmentVariableA("WINEDLLOVERRIDES", overrides);
+    ASSERT_NE(nullptr, clock.WaitForWindow());
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, clock.Id());
+    MODULEENTRY32 module = { sizeof(module) };
+    std::string uxtheme;
+    for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module))
+        if (lstrcmpiA(module.szModule, "uxtheme.dll") == 0)
+            uxtheme = module.szExePath;
+    CloseHandle(snapshot);
+    EXPECT_NE(std::string::npos, uxtheme.find("system32")) << uxtheme;
 }
 
 TEST(ClockExeTray, RightPressOnTheIconOffersAboutAndExit)
@@ -347,41 +206,124 @@ TEST(ClockExeTray, RightPressOnTheIconOffersAboutAndExit)
     ClockProcess clock;
     HWND window = clock.WaitForWindow();
     ASSERT_NE(nullptr, window);
-    HWND icon = WaitForNewIcon(known);
-    ASSERT_NE(nullptr, icon);
+    HWND icon = NULL;
+    ASSERT_TRUE(WaitUntil([&] {
+        for (HWND shown : TrayIcons())
+            if (std::find(known.begin(), known.end(), shown) == known.end())
+                icon = shown;
+        return icon != NULL;
+    }));
     // Out of the way of the notification area in the top-left corner.
     SetWindowPos(window, NULL, 400, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
-
-    ASSERT_NE(nullptr, OpenTrayMenu(icon));
-    PostMessageA(window, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
-    HWND about = nullptr;
-    for (DWORD start = GetTickCount(); !about && GetTickCount() - start < 5000; Sleep(20))
-        about = FindProcessWindow(clock.Id(), "#32770", "Thank You!");
-    ASSERT_NE(nullptr, about);
-    std::string text = MessageBoxText(about);
-    std::vector<std::string> lines;
-    for (size_t start = 0, end; start <= text.size(); start = end + 1) {
-        end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        lines.push_back(text.substr(start, end - start));
-    }
-    ASSERT_EQ(4u, lines.size()) << text;
-    EXPECT_NE("", lines[0]);
-    EXPECT_EQ("", lines[1]);
-    EXPECT_EQ("  You can reach me at", lines[2]);
-    EXPECT_NE(std::string::npos, lines[3].find('@'));
+    // Injected input does not reach Wine's stand-alone tray, so the press is
+    // handed to the icon's window, which tells its owner as usual.
+    auto openMenu = [&](std::vector<WPARAM> keys) {
+        RECT place;
+        GetWindowRect(icon, &place);
+        SetCursorPos((place.left + place.right) / 2, (place.top + place.bottom) / 2);
+        PostMessageA(icon, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10));
+        PostMessageA(icon, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
+        EXPECT_TRUE(WaitUntil(OpenMenu));
+        for (WPARAM key : keys)
+            PostMessageA(window, WM_KEYDOWN, key, 0);
+    };
+    openMenu({ VK_DOWN, VK_RETURN });
+    HWND about = NULL;
+    ASSERT_TRUE(WaitUntil([&] { return (about = FindProcessWindow(clock.Id(), "#32770", "Thank You!")) != NULL; }));
+    EXPECT_EQ("deskclock, by the deskclock authors.\n\n  You can reach me at\ndeskclock@example.org",
+              WindowText(GetDlgItem(about, 0xFFFF)));
+    EXPECT_EQ(nullptr, GetWindow(about, GW_OWNER));
     SendMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
 
-    ASSERT_NE(nullptr, OpenTrayMenu(icon));
-    PostMessageA(window, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageA(window, WM_KEYDOWN, VK_DOWN, 0);
-    PostMessageA(window, WM_KEYDOWN, VK_RETURN, 0);
+    openMenu({ VK_DOWN, VK_DOWN, VK_RETURN });
     EXPECT_EQ(0u, clock.WaitForExit());
-    for (DWORD start = GetTickCount(); !IconGone(icon) && GetTickCount() - start < 3000;)
-        Sleep(20);
-    EXPECT_TRUE(IconGone(icon));
+}
+
+// Built without one of its resources, the clock says what a user must know
+// and goes on, or ends, as that resource allows.
+TEST(ClockExeWithout, EachResourceTheClockGoesOnOrEndsAsItAllows)
+{
+    const struct {
+        const char* exe;
+        std::vector<std::string> reports;
+        DWORD exitCode;
+    } cases[] = {
+        { "deskclock-noskin.exe", { "Failed to load the skin bitmap!" }, DWORD(-1) },
+        { "deskclock-noneedles.exe", { "Failed to load the Needle bitmaps!", "Could not create masks!" }, 0 },
+        { "deskclock-nominute.exe", {}, 0 },
+        { "deskclock-nohour.exe", {}, 0 },
+        { "deskclock-noicon.exe", {}, 0 },
+        { "deskclock-nomenu.exe", {}, 0 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.exe);
+        BoxWatcher watcher;
+        ClockProcess clock(c.exe);
+        if (c.exitCode == 0) {
+            HWND window = clock.WaitForWindow();
+            ASSERT_NE(nullptr, window);
+            // Without its menu a right press on the icon opens nothing.
+            if (strstr(c.exe, "nomenu")) {
+                PostMessageA(window, kTrayMessage, 104, WM_RBUTTONDOWN);
+                EXPECT_FALSE(WaitUntil(OpenMenu, 1000));
+            }
+            EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), clock.WaitForExit(0));
+            // The system's close ends it as Esc does.
+            PostMessageA(window, WM_CLOSE, 0, 0);
+        }
+        EXPECT_EQ(c.exitCode, clock.WaitForExit());
+        std::vector<SeenBox> boxes = watcher.Boxes();
+        ASSERT_EQ(c.reports.size(), boxes.size());
+        for (size_t i = 0; i < boxes.size(); ++i) {
+            EXPECT_EQ("Error", boxes[i].caption);
+            EXPECT_EQ(c.reports[i], boxes[i].text);
+        }
+    }
+}
+
+// Messages from another process that the clock has no use for: afterwards it
+// is as it was, and still answers its own keys.
+TEST_F(ClockExe, MessagesItHasNoUseForLeaveItAsItWas)
+{
+    BoxWatcher watcher;
+    struct Sent { UINT message; WPARAM wParam; LPARAM lParam; };
+    std::vector<Sent> messages;
+    // Every id near the clock's own, a spread of the others.
+    for (WPARAM id = 0; id <= 0xFFFF; id += id < 1000 || (id >= 39990 && id < 40010) ? 1 : 61)
+        if (id != 300 && id != 301 && id != 40001 && id != 40002)
+            messages.push_back({ WM_COMMAND, id, 0 });
+    for (WPARAM id = 0; id <= 2000; ++id)
+        if (id != 303 && id != 304)
+            messages.push_back({ WM_TIMER, id, 0 });
+    for (WPARAM id : { WPARAM(0xFFFF), WPARAM(0x10000), WPARAM(0x7FFFFFFF), ~WPARAM(0) })
+        messages.push_back({ WM_TIMER, id, 0 });
+    for (WPARAM key = 0; key <= 255; ++key)
+        if (key != VK_ESCAPE && key != VK_UP && key != VK_DOWN)
+            messages.push_back({ WM_KEYDOWN, key, 1 });
+    // Last, so that no key could close a menu opened by mistake.
+    for (WPARAM id : { 0, 103, 105, 0xFFFF })
+        messages.push_back({ kTrayMessage, id, WM_RBUTTONDOWN });
+    for (LPARAM mouse = WM_MOUSEMOVE; mouse <= 0x20E; ++mouse)
+        if (mouse != WM_RBUTTONDOWN)
+            messages.push_back({ kTrayMessage, 104, mouse });
+
+    // Each handled before the next is sent; one that opened a menu or a box
+    // by mistake would leave the sender waiting.
+    for (const Sent& sent : messages)
+        SendMessageTimeoutA(window, sent.message, sent.wParam, sent.lParam, SMTO_NORMAL, 1000, NULL);
+    EXPECT_EQ(0u, watcher.Boxes().size());
+    EXPECT_EQ(nullptr, OpenMenu());
+    EXPECT_TRUE(ControlsShown(window, false));
+    RECT frame;
+    GetWindowRect(window, &frame);
+    EXPECT_EQ("0,0,320,240", Text(frame));
+    EXPECT_EQ(0u, ChildProcesses(clock.Id()).size());
+    std::string readout = WindowText(GetDlgItem(window, 302));
+    EXPECT_TRUE(WaitUntil([&] { return WindowText(GetDlgItem(window, 302)) != readout; })) << "stopped at " << readout;
+    SendMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
+    EXPECT_TRUE(ControlsShown(window, true));
+    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
+    EXPECT_EQ(0u, clock.WaitForExit());
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 # The jobs tools/win32/run.sh runs in the 32-bit Wine tree or guest:
 #   test    the win32 build's Windows tests under ctest in a private Xvfb
 #   clock   the shipped build/win32/deskclock.exe: on $DISPLAY until Esc when
-#           one is given, otherwise headless with a screenshot in
-#           build/deskclock-win32.png
+#           one is given, otherwise headless, with the pictures of
+#           tools/run.sh in build/win32-pictures/
 set -euo pipefail
 . tools/wine-session.sh
 
@@ -59,7 +59,7 @@ clock)
     else
         start_xvfb
         start_wine32
-        capture_clock build/win32/deskclock.exe build/deskclock-win32.png
+        capture_pictures build/win32/deskclock.exe build/win32-pictures
     fi
     ;;
 *)

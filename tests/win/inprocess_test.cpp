@@ -1,0 +1,595 @@
+// The clock's window, face and tray on the real Win32 API, in this process:
+// what the running executable cannot show cheaply. The clock's code is linked
+// in, so this executable's imports are the clock's: stand-ins patched into
+// them record the shell's records, menus and launches, fail a bitmap, or set
+// the local time.
+#include "support.h"
+
+#include <shellapi.h>
+#include <winternl.h>
+
+#include <math.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <algorithm>
+#include <array>
+
+#include "app/clock_app.h"
+#include "face/clock_face.h"
+#include "face/clock_hands.h"
+#include "resource.h"
+#include "ui/clock_window.h"
+#include "ui/tray.h"
+
+namespace {
+
+const COLORREF kWhite = RGB(255, 255, 255);
+const COLORREF kBlack = RGB(0, 0, 0);
+
+// Points this executable's import of a function at a stand-in.
+template <typename Function>
+void Patch(const char* dll, const char* name, Function replacement, Function* real)
+{
+    BYTE* base = reinterpret_cast<BYTE*>(GetModuleHandleA(NULL));
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (auto* module = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); module->Name; ++module) {
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->OriginalFirstThunk);
+        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + module->FirstThunk);
+        for (; !lstrcmpiA(reinterpret_cast<char*>(base + module->Name), dll) && names->u1.AddressOfData; ++names, ++slot) {
+            auto* imported = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal) || strcmp(imported->Name, name) != 0)
+                continue;
+            DWORD protection;
+            VirtualProtect(slot, sizeof(*slot), PAGE_READWRITE, &protection);
+            *real = reinterpret_cast<Function>(slot->u1.Function);
+            slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+            return;
+        }
+    }
+    fprintf(stderr, "%s is not imported\n", name);
+    abort();
+}
+
+// Dispatches everything pending, as the clock's loop would; the code of a
+// quit request, or -1 if none came.
+int Pump()
+{
+    MSG message;
+    while (PeekMessageA(&message, NULL, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT)
+            return static_cast<int>(message.wParam);
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return -1;
+}
+
+struct NotifyCall {
+    DWORD message;
+    NOTIFYICONDATAA record;
+    bool iconAlive;
+};
+std::vector<NotifyCall> notifyCalls;
+BOOL(WINAPI* realNotify)(DWORD, PNOTIFYICONDATAA);
+BOOL WINAPI RecordNotify(DWORD message, PNOTIFYICONDATAA data)
+{
+    NotifyCall call = { message, {}, false };
+    memcpy(&call.record, data, std::min<size_t>(data->cbSize, sizeof(call.record)));
+    ICONINFO info;
+    if (data->hIcon && GetIconInfo(data->hIcon, &info)) {
+        call.iconAlive = true;
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+    }
+    notifyCalls.push_back(call);
+    return realNotify(message, data);
+}
+
+std::vector<HMENU> menusLoaded;
+HMENU(WINAPI* realLoadMenu)(HINSTANCE, LPCSTR);
+HMENU WINAPI RecordLoadMenu(HINSTANCE module, LPCSTR name)
+{
+    menusLoaded.push_back(realLoadMenu(module, name));
+    return menusLoaded.back();
+}
+
+UINT_PTR missingBitmap;
+HBITMAP(WINAPI* realLoadBitmap)(HINSTANCE, LPCSTR);
+HBITMAP WINAPI LoadBitmapUnlessMissing(HINSTANCE module, LPCSTR name)
+{
+    return reinterpret_cast<UINT_PTR>(name) == missingBitmap ? NULL : realLoadBitmap(module, name);
+}
+
+std::vector<HGDIOBJ> sectionsMade;
+HBITMAP(WINAPI* realCreateDIBSection)(HDC, const BITMAPINFO*, UINT, void**, HANDLE, DWORD);
+HBITMAP WINAPI RecordDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset)
+{
+    sectionsMade.push_back(realCreateDIBSection(dc, info, usage, bits, section, offset));
+    return static_cast<HBITMAP>(sectionsMade.back());
+}
+
+// Blits onto the watched window, and the size of the last.
+HWND watched;
+int windowBlits;
+SIZE lastBlit;
+BOOL(WINAPI* realBitBlt)(HDC, int, int, int, int, HDC, int, int, DWORD);
+BOOL WINAPI CountBitBlt(HDC dc, int x, int y, int width, int height, HDC from, int fromX, int fromY, DWORD rop)
+{
+    if (watched && WindowFromDC(dc) == watched) {
+        ++windowBlits;
+        lastBlit = SIZE{ width, height };
+    }
+    return realBitBlt(dc, x, y, width, height, from, fromX, fromY, rop);
+}
+
+SYSTEMTIME simulatedTime;
+void(WINAPI* realGetLocalTime)(SYSTEMTIME*);
+void WINAPI SimulatedLocalTime(SYSTEMTIME* time)
+{
+    *time = simulatedTime;
+}
+
+int launches;
+std::string launchedApplication, launchedCommandLine;
+bool RecordLaunch(const char* application, char* commandLine)
+{
+    ++launches;
+    launchedApplication = application;
+    launchedCommandLine = commandLine;
+    return true;
+}
+
+struct StandIns {
+    StandIns()
+    {
+        Patch("shell32.dll", "Shell_NotifyIconA", RecordNotify, &realNotify);
+        Patch("user32.dll", "LoadMenuA", RecordLoadMenu, &realLoadMenu);
+        Patch("user32.dll", "LoadBitmapA", LoadBitmapUnlessMissing, &realLoadBitmap);
+        Patch("kernel32.dll", "GetLocalTime", SimulatedLocalTime, &realGetLocalTime);
+        Patch("gdi32.dll", "CreateDIBSection", RecordDIBSection, &realCreateDIBSection);
+        Patch("gdi32.dll", "BitBlt", CountBitBlt, &realBitBlt);
+        launchProcess = RecordLaunch;
+    }
+} standIns;
+
+// What a test saw of each tray menu, which it cancels as soon as it opens.
+struct OpenedMenu {
+    HWND foreground;
+    std::vector<std::string> items;
+};
+std::vector<OpenedMenu> menusOpened;
+WNDPROC clockProc;
+
+LRESULT CALLBACK ScriptedProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_INITMENUPOPUP) {
+        HMENU menu = reinterpret_cast<HMENU>(wParam);
+        OpenedMenu opened = { GetForegroundWindow(), {} };
+        for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+            char text[32] = "";
+            GetMenuStringA(menu, i, text, sizeof(text), MF_BYPOSITION);
+            opened.items.push_back(text);
+        }
+        menusOpened.push_back(opened);
+        // As Wine's own menu tests do: queued for the menu's own loop.
+        PostMessageA(window, WM_CANCELMODE, 0, 0);
+    }
+    return CallWindowProcA(clockProc, window, message, wParam, lParam);
+}
+
+// Wine keeps the process's GDI objects in a table that the process block
+// points to: entries of 24 bytes, a live one with its type at byte 14.
+int GdiObjects()
+{
+    PROCESS_BASIC_INFORMATION process;
+    NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &process, sizeof(process), NULL);
+    const BYTE* table = *reinterpret_cast<BYTE**>(reinterpret_cast<BYTE*>(process.PebBaseAddress) +
+                                                  (sizeof(void*) == 8 ? 0xF8 : 0x94));
+    int count = 0;
+    for (int i = 0; table && i < 0x10000; ++i)
+        count += table[i * 24 + 14] != 0;
+    return count;
+}
+
+// The clock window made as start-up makes it, shown, its creation messages
+// pumped, at a simulated 10:24:31.
+class Clock : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        ASSERT_NE(0, RegisterClockClass(GetModuleHandleA(NULL)));
+        ASSERT_TRUE(LoadClockSkin(GetModuleHandleA(NULL)));
+    }
+
+    static void TearDownTestSuite()
+    {
+        ReleaseClockApp();
+        UnregisterClassA(kClockClassName, GetModuleHandleA(NULL));
+    }
+
+    void SetUp() override
+    {
+        clockState = ClockState{ 0, 0.0f, true, "", "", "" };
+        simulatedTime = SYSTEMTIME{ 2024, 3, 5, 15, 10, 24, 31, 0 };
+        notifyCalls.clear();
+        launches = 0;
+        sectionsMade.clear();
+        clockApp.trayIcon = CopyIcon(LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_CLOCK)));
+        window = CreateClockWindow(GetModuleHandleA(NULL));
+        ASSERT_NE(nullptr, window);
+        ShowWindow(window, SW_SHOW);
+        Pump();
+    }
+
+    void TearDown() override
+    {
+        if (IsWindow(window))
+            DestroyWindow(window);
+        Pump();
+    }
+
+    HWND Child(int id) { return GetDlgItem(window, id); }
+    void Tick(UINT_PTR timer) { SendMessageA(window, WM_TIMER, timer, 0); }
+    void ScriptMenus()
+    {
+        clockProc = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ScriptedProc)));
+        menusOpened.clear();
+        menusLoaded.clear();
+    }
+
+    HWND window = nullptr;
+};
+
+TEST_F(Clock, TicksWriteTheTimeAndRepaintAsTheirTimerOrAdjustTimeCallsFor)
+{
+    auto needsPaint = [this] { return GetUpdateRect(window, NULL, FALSE) != FALSE; };
+    EXPECT_EQ("Adjust Time", WindowText(Child(IDC_ADJUST_TIME)));
+    EXPECT_EQ("Exit", WindowText(Child(IDC_EXIT)));
+    Tick(999);
+    EXPECT_EQ("10:24:31", WindowText(Child(IDC_READOUT)));
+    EXPECT_EQ("M:144", WindowText(Child(IDC_EXIT)));
+    EXPECT_EQ("H:312.0", WindowText(Child(IDC_ADJUST_TIME)));
+    EXPECT_FALSE(needsPaint()) << "not a timer of the clock's";
+    const struct { UINT_PTR timer; WORD minute; bool repaint; } ticks[] = {
+        { IDT_SECOND, 24, true },  // owed since start
+        { IDT_SECOND, 24, false },
+        { IDT_MINUTE, 24, true },
+        { IDT_SECOND, 25, true },  // the minute turned between two minute ticks
+        { IDT_SECOND, 25, false },
+    };
+    for (const auto& tick : ticks) {
+        simulatedTime.wMinute = tick.minute;
+        Tick(tick.timer);
+        EXPECT_EQ(tick.repaint, needsPaint()) << tick.timer << " at minute " << tick.minute;
+        ValidateRect(window, NULL);
+    }
+
+    // A click on Adjust Time starts the system's own panel, owes a repaint
+    // and leaves the keys with the clock.
+    SetForegroundWindow(window);
+    SendMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
+    SendMessageA(Child(IDC_ADJUST_TIME), BM_CLICK, 0, 0);
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_ADJUST_TIME, 1), 0);  // the id is all that counts
+    ASSERT_EQ(2, launches);
+    char system[MAX_PATH];
+    GetSystemDirectoryA(system, MAX_PATH);
+    EXPECT_STRCASEEQ((std::string(system) + "\\rundll32.exe").c_str(), launchedApplication.c_str());
+    EXPECT_EQ("rundll32.exe shell32.dll,Control_RunDLL timedate.cpl", launchedCommandLine);
+    EXPECT_EQ(window, GetFocus());
+    Tick(IDT_SECOND);
+    EXPECT_TRUE(needsPaint());
+    EXPECT_EQ(-1, Pump());
+}
+
+ULONGLONG ThreadTime()
+{
+    FILETIME created, exited, kernel, user;
+    GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+    return (ULONGLONG(kernel.dwHighDateTime + user.dwHighDateTime) << 32) + kernel.dwLowDateTime + user.dwLowDateTime;
+}
+
+void CALLBACK PressDownThenQuit(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(NULL, timer);
+    PostMessageA(clockApp.mainWindow, WM_KEYDOWN, VK_DOWN, 1);
+    PostQuitMessage(0);
+}
+
+TEST_F(Clock, LoopSleepsUntilAMessageComesAndEndsAfterThoseBeforeTheQuit)
+{
+    SetTimer(NULL, 0, 1000, PressDownThenQuit);
+    ULONGLONG before = ThreadTime();
+    EXPECT_EQ(0, RunMessageLoop());
+    // A loop that polls spends the whole second on the processor.
+    EXPECT_LT(ThreadTime() - before, 1000000u) << "100-ns units";
+    EXPECT_TRUE(IsWindowVisible(Child(IDC_EXIT)));
+}
+
+TEST_F(Clock, TrayIconComesWithTheWindowAndTheTaskbarAndGoesWithTheWindow)
+{
+    ICONINFO info;
+    EXPECT_FALSE(GetIconInfo(clockApp.trayIcon, &info)) << "destroyed once the shell has its copy";
+    SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    AddTrayIcon(window, 104, NULL, std::string(100, 'x').c_str());
+    DestroyWindow(window);
+    ASSERT_EQ(4u, notifyCalls.size());
+    EXPECT_EQ(std::string(63, 'x'), notifyCalls[2].record.szTip) << "cut short and terminated";
+    for (int call : { 0, 1, 3 }) {
+        const NOTIFYICONDATAA& record = notifyCalls[call].record;
+        EXPECT_EQ(static_cast<DWORD>(call == 3 ? NIM_DELETE : NIM_ADD), notifyCalls[call].message);
+        EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE), record.cbSize);
+        EXPECT_EQ(window, record.hWnd);
+        EXPECT_EQ(104u, record.uID);
+        if (call != 3) {
+            EXPECT_EQ(7u, record.uFlags);
+            EXPECT_EQ(0x8064u, record.uCallbackMessage);
+            EXPECT_STREQ("Hello World!", record.szTip);
+            EXPECT_TRUE(notifyCalls[call].iconAlive) << "alive while the shell copies it";
+        }
+    }
+}
+
+TEST_F(Clock, RightPressOnItsIconBringsItForwardWithAFreshMenuEachTime)
+{
+    ScriptMenus();
+    // The user was working in another window.
+    HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 400, 300, 50, 50, NULL, NULL, NULL, NULL);
+    SetForegroundWindow(other);
+    ASSERT_EQ(other, GetForegroundWindow());
+    for (int press = 0; press < 2; ++press) {
+        SendMessageA(window, WM_TRAYNOTIFY, IDI_CLOCK, WM_RBUTTONDOWN);
+        EXPECT_EQ(-1, Pump()) << "dismissed, the menu does nothing";
+    }
+    DestroyWindow(other);
+    ASSERT_EQ(2u, menusOpened.size());
+    EXPECT_EQ(window, menusOpened[0].foreground);
+    EXPECT_EQ((std::vector<std::string>{ "&About", "", "&Exit" }), menusOpened[0].items);
+    ASSERT_EQ(2u, menusLoaded.size());
+    for (HMENU menu : menusLoaded)
+        EXPECT_FALSE(IsMenu(menu)) << "destroyed once closed";
+}
+
+TEST_F(Clock, ADayOfTicksMenusAndKeysLeavesNothingBehindAndTheWindowTakesAllItMade)
+{
+    ScriptMenus();
+    auto minute = [this](int m) {
+        simulatedTime.wHour = WORD(m / 60);
+        simulatedTime.wMinute = WORD(m % 60);
+        Tick(IDT_SECOND);
+        Tick(IDT_MINUTE);
+        UpdateWindow(window);
+        if (m % 100 == 0) {
+            SendMessageA(window, WM_COMMAND, IDC_ADJUST_TIME, 0);
+            SendMessageA(window, WM_TRAYNOTIFY, IDI_CLOCK, WM_RBUTTONDOWN);
+            SendMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
+            SendMessageA(window, WM_KEYDOWN, VK_UP, 1);
+            Pump();
+        }
+    };
+    // Wine makes a few objects of its own for the first menu and keeps them.
+    for (int m = 0; m < 60; ++m)
+        minute(m);
+    int objects = GdiObjects();
+    ASSERT_GT(objects, 0);
+    for (int m = 60; m < 24 * 60; ++m)
+        minute(m);
+    EXPECT_EQ(objects, GdiObjects());
+    EXPECT_EQ("11:59:31", WindowText(Child(IDC_READOUT)));
+    EXPECT_EQ(15u, menusOpened.size());
+    for (HMENU menu : menusLoaded)
+        EXPECT_FALSE(IsMenu(menu));
+
+    // What the window made is gone with it; Wine keeps objects of its own.
+    std::vector<HGDIOBJ> made = sectionsMade;
+    made.insert(made.end(), { clockApp.minuteNeedle, clockApp.minuteMask, clockApp.hourNeedle, clockApp.hourMask,
+                              clockApp.faceBitmap, clockApp.faceDC });
+    DestroyWindow(window);
+    Pump();
+    for (HGDIOBJ object : made)
+        EXPECT_EQ(0u, GetObjectType(object));
+}
+
+// Start-up's own failures: each reported in one "Error" box, ending with -1.
+LRESULT CALLBACK RefuseClockWindows(int code, WPARAM wParam, LPARAM lParam)
+{
+    char name[16] = "";
+    GetClassNameA(reinterpret_cast<HWND>(wParam), name, sizeof(name));
+    return code == HCBT_CREATEWND && strcmp(name, kClockClassName) == 0 ? 1 : CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+TEST(Startup, EachFailureIsReportedAndEndsWithMinusOne)
+{
+    const char* reports[] = { "Could not register the window class.", "Could not create the main window.",
+                              "Failed to load the skin bitmap!" };
+    for (int failure = 0; failure < 3; ++failure) {
+        SCOPED_TRACE(reports[failure]);
+        if (failure == 0)
+            RegisterClockClass(GetModuleHandleA(NULL));
+        HHOOK hook = failure == 1 ? SetWindowsHookExA(WH_CBT, RefuseClockWindows, NULL, GetCurrentThreadId()) : NULL;
+        missingBitmap = failure == 2 ? IDB_SKIN : 0;
+        notifyCalls.clear();
+        BoxWatcher watcher;
+        EXPECT_EQ(-1, RunClock(GetModuleHandleA(NULL), SW_SHOW));
+        std::vector<SeenBox> boxes = watcher.Boxes();
+        ASSERT_EQ(1u, boxes.size());
+        EXPECT_EQ("Error", boxes[0].caption);
+        EXPECT_EQ(reports[failure], boxes[0].text);
+        if (hook)
+            UnhookWindowsHookEx(hook);
+        missingBitmap = 0;
+        UnregisterClassA(kClockClassName, GetModuleHandleA(NULL));
+        Pump();
+    }
+    ASSERT_EQ(2u, notifyCalls.size());
+    EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), notifyCalls[1].message) << "the icon goes with the window";
+}
+
+// A needle in one colour on white: a bar 4 wide down the middle from the top.
+HBITMAP MakeNeedle(COLORREF colour, int barLength, int width = 128, int height = 128)
+{
+    HDC screen = GetDC(NULL);
+    HBITMAP needle = CreateCompatibleBitmap(screen, width, height);
+    ReleaseDC(NULL, screen);
+    HDC dc = CreateCompatibleDC(NULL);
+    HGDIOBJ previous = SelectObject(dc, needle);
+    // A brush, not WHITENESS, which would set the pixels' unused byte too.
+    RECT whole = { 0, 0, width, height }, bar = { width / 2 - 2, 0, width / 2 + 2, barLength };
+    FillRect(dc, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    HBRUSH brush = CreateSolidBrush(colour);
+    FillRect(dc, &bar, brush);
+    DeleteObject(brush);
+    SelectObject(dc, previous);
+    DeleteDC(dc);
+    return needle;
+}
+
+// The face rendered into a memory bitmap, by hand-turned needles as under
+// Wine or by turned blits as on Windows.
+class Face : public Clock {
+protected:
+    void SetUp() override
+    {
+        Clock::SetUp();
+        probed = blitsRotate;
+        shipped = { clockApp.minuteNeedle, clockApp.minuteMask, clockApp.hourNeedle, clockApp.hourMask };
+        BITMAPINFO info = { { sizeof(BITMAPINFOHEADER), 320, -240, 1, 32, BI_RGB } };
+        void* bits;
+        target = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+        dc = CreateCompatibleDC(NULL);
+        previous = SelectObject(dc, target);
+    }
+
+    void TearDown() override
+    {
+        blitsRotate = probed;
+        UseNeedles(shipped[0], shipped[1], shipped[2], shipped[3]);
+        for (HBITMAP bitmap : made)
+            DeleteObject(bitmap);
+        SelectObject(dc, previous);
+        DeleteDC(dc);
+        DeleteObject(target);
+        Clock::TearDown();
+    }
+
+    // Needles of the test's own, masked unless told otherwise.
+    void UseNeedles(HBITMAP minute, HBITMAP minuteMask, HBITMAP hour, HBITMAP hourMask)
+    {
+        clockApp.minuteNeedle = minute;
+        clockApp.minuteMask = minuteMask;
+        clockApp.hourNeedle = hour;
+        clockApp.hourMask = hourMask;
+    }
+    HBITMAP Made(HBITMAP bitmap) { made.push_back(bitmap); return bitmap; }
+    HBITMAP MaskOf(HBITMAP needle) { return Made(CreateNeedleMask(needle, kWhite)); }
+
+    void Render(int minuteAngle, float hourAngle)
+    {
+        clockState.minuteAngle = minuteAngle;
+        clockState.hourAngle = hourAngle;
+        DrawClockFace(dc, window);
+        ModifyWorldTransform(dc, NULL, MWT_IDENTITY);
+    }
+
+    // The pixel at a distance from the centre (159, 119) along an angle,
+    // moved sideways (clockwise positive) by `aside`.
+    POINT Along(double angle, double distance, double aside = 0)
+    {
+        double a = angle * 3.14159265358979 / 180;
+        return { static_cast<LONG>(floor(159 + distance * sin(a) + aside * cos(a))),
+                 static_cast<LONG>(floor(119 - distance * cos(a) + aside * sin(a))) };
+    }
+    bool ShowsSkin(POINT p) { return GetPixel(dc, p.x, p.y) == GetPixel(clockApp.skinDC, p.x, p.y); }
+
+    // The needle's colour all along its line, the face untouched beside it.
+    void ExpectNeedle(double angle, int from, int to, COLORREF colour = kBlack)
+    {
+        for (int d = from; d <= to; d += 2) {
+            POINT p = Along(angle, d);
+            EXPECT_EQ(colour, GetPixel(dc, p.x, p.y)) << "needle at " << angle << ", " << d << " out";
+            EXPECT_TRUE(ShowsSkin(Along(angle, d, 6)) && ShowsSkin(Along(angle, d, -6))) << "beside " << angle << ", " << d;
+        }
+    }
+
+    std::array<HBITMAP, 4> shipped;
+    std::vector<HBITMAP> made;
+    bool probed;
+    HBITMAP target;
+    HDC dc;
+    HGDIOBJ previous;
+};
+
+// Needles turned by hand, as under Wine, and by turned blits, as on Windows;
+// and each repaint reaching the window whole, as one blit of the face made
+// off the screen, which nothing erases first.
+TEST_F(Face, NeedlesOnBothPathsAndEachRepaintAsOneBlit)
+{
+    EXPECT_FALSE(blitsRotate) << "Wine stretches turned blits, so the clock turns needles itself";
+    HDC shown = GetDC(window);
+    SetPixel(shown, 159, 60, RGB(1, 2, 3));
+    SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(shown), 0);
+    EXPECT_EQ(RGB(1, 2, 3), GetPixel(shown, 159, 60));
+    HBITMAP red = Made(MakeNeedle(RGB(200, 0, 0), 68)), blue = Made(MakeNeedle(RGB(0, 0, 200), 33));
+    HBITMAP unmasked = Made(MakeNeedle(RGB(200, 0, 0), 68)), redMask = MaskOf(red), blueMask = MaskOf(blue);
+    // Wine stretches a turned blit into the box the turned rectangle covers,
+    // which is exact only for a needle that is all bar.
+    HBITMAP minuteBar = Made(MakeNeedle(kBlack, 68, 4, 68)), hourBar = Made(MakeNeedle(kBlack, 33, 4, 33));
+    HBITMAP minuteBarMask = MaskOf(minuteBar), hourBarMask = MaskOf(hourBar);
+    watched = window;
+    for (bool rotate : { false, true }) {
+        SCOPED_TRACE(rotate ? "turned blits" : "turned by hand");
+        blitsRotate = rotate;
+        UseNeedles(shipped[0], shipped[1], shipped[2], shipped[3]);
+        Render(rotate ? 204 : 90, 150.0f);  // the face the repaint must show
+        windowBlits = 0;
+        InvalidateRect(window, NULL, TRUE);
+        UpdateWindow(window);
+        EXPECT_EQ(1, windowBlits);
+        EXPECT_EQ(318, lastBlit.cx);
+        EXPECT_EQ(238, lastBlit.cy);
+        int differ = 0;
+        for (int y = 20; y < 220; y += 2)
+            for (int x = 60; x < 260; x += 2)
+                differ += (x - 159) * (x - 159) + (y - 119) * (y - 119) < 100 * 100 && GetPixel(shown, x, y) != GetPixel(dc, x, y);
+        EXPECT_EQ(0, differ);
+
+        std::vector<int> angles = { 0, 90, 180, 270 };
+        if (rotate)
+            UseNeedles(minuteBar, minuteBarMask, hourBar, hourBarMask);
+        else
+            angles.insert(angles.end(), { 30, 144, 276 });
+        for (int angle : angles) {
+            float hourAngle = static_cast<float>((angle + 90) % 360);
+            Render(angle, hourAngle);
+            ExpectNeedle(angle, 40, 64);  // beyond the hour needle's reach
+            ExpectNeedle(hourAngle, 6, 30);
+            for (int d = 72; d <= 100; d += 4)
+                EXPECT_TRUE(ShowsSkin(Along(angle, d))) << "beyond the tip at " << angle << ", " << d << " out";
+        }
+
+        // The hour needle lies over the minute needle.
+        UseNeedles(red, redMask, blue, blueMask);
+        Render(180, 180.0f);
+        ExpectNeedle(180, 6, 30, RGB(0, 0, 200));
+        ExpectNeedle(180, 40, 64, RGB(200, 0, 0));
+        // A needle whose mask could not be made would cover its square; one
+        // never loaded has nothing to draw. Either is left out, the other drawn.
+        for (HBITMAP needle : { unmasked, HBITMAP(NULL) }) {
+            UseNeedles(needle, NULL, blue, blueMask);
+            Render(90, 180.0f);
+            int covered = 0;
+            for (int d = 4; d < 128; d += 8)
+                for (int aside = -60; aside <= 60; aside += 8)
+                    covered += !ShowsSkin(Along(90, d, aside));
+            EXPECT_EQ(0, covered) << (needle ? "without its mask" : "never loaded");
+            ExpectNeedle(180, 6, 30, RGB(0, 0, 200));
+        }
+    }
+    watched = NULL;
+    ReleaseDC(window, shown);
+}
+
+}  // namespace
