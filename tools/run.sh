@@ -2,11 +2,19 @@
 # Builds the clock and runs it under wine64. With an X display it opens there
 # until you press Esc; without one it runs in a private X display, makes the
 # README's pictures in docs/ and ends the clock again.
+# --win32 runs the shipped 32-bit build the same way under 32-bit Wine, in the
+# Debian tree of tools/win32/run.sh; where that has to be a QEMU guest, always
+# headless, with the pictures in build/win32-pictures/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/wine-session.sh
 
 install_packages
+if [ "${1:-}" = "--win32" ]; then
+    cmake --preset win32 >/dev/null
+    cmake --build --preset win32 --target deskclock -j"$(nproc)"
+    exec bash tools/win32/run.sh --x11 tools/win32/inside.sh clock
+fi
 cmake --preset win64 >/dev/null
 cmake --build --preset win64 --target deskclock -j"$(nproc)"
 CLOCK=build/win64/deskclock.exe

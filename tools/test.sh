@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the clock for 32- and 64-bit Windows and the host, then runs every
 # test: native unit tests and checks of the 32-bit executable, then the 64-bit
-# build under wine64 in a private X display.
+# build under wine64 in a private X display, then the shipped 32-bit build under
+# 32-bit Wine in a Debian tree of its own (see tools/win32/run.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/wine-session.sh
@@ -16,3 +17,6 @@ start_xvfb
 start_wine
 ctest --preset win64
 capture_pictures build/win64/deskclock.exe build/pictures
+stop_session
+
+bash tools/win32/run.sh tools/win32/inside.sh test
