@@ -29,17 +29,14 @@ std::string Text(RECT r)
     return text;
 }
 
-void Mouse(DWORD flags)
-{
-    INPUT input = { INPUT_MOUSE };
-    input.mi.dwFlags = flags;
-    SendInput(1, &input, sizeof(input));
-    Sleep(50);
-}
-
-void MoveMouse(int x, int y)
+// The pointer moved to a screen point, then a button pressed or let go.
+void Mouse(int x, int y, DWORD flags = 0)
 {
     SetCursorPos(x, y);
+    INPUT input = { INPUT_MOUSE };
+    input.mi.dwFlags = flags;
+    if (flags)
+        SendInput(1, &input, sizeof(input));
     Sleep(50);
 }
 
@@ -104,11 +101,10 @@ TEST_F(ClockExe, ArrowKeysShowAndHideTheControlsADragMovesItAndTheShownExitEndsI
 
     RECT before, after;
     GetWindowRect(window, &before);
-    MoveMouse(before.left + 100, before.top + 60);
-    Mouse(MOUSEEVENTF_LEFTDOWN);
+    Mouse(before.left + 100, before.top + 60, MOUSEEVENTF_LEFTDOWN);
     for (int step = 1; step <= 10; ++step)
-        MoveMouse(before.left + 100 + step * 20, before.top + 60 + step * 15);
-    Mouse(MOUSEEVENTF_LEFTUP);
+        Mouse(before.left + 100 + step * 20, before.top + 60 + step * 15);
+    Mouse(before.left + 300, before.top + 210, MOUSEEVENTF_LEFTUP);
     Sleep(200);
     GetWindowRect(window, &after);
     EXPECT_EQ(Text(RECT{ before.left + 200, before.top + 150, before.right + 200, before.bottom + 150 }), Text(after));
@@ -116,9 +112,8 @@ TEST_F(ClockExe, ArrowKeysShowAndHideTheControlsADragMovesItAndTheShownExitEndsI
     // A press on a shown control is the control's, not the start of a drag.
     RECT exit;
     GetWindowRect(GetDlgItem(window, 301), &exit);
-    MoveMouse((exit.left + exit.right) / 2, (exit.top + exit.bottom) / 2);
-    Mouse(MOUSEEVENTF_LEFTDOWN);
-    Mouse(MOUSEEVENTF_LEFTUP);
+    Mouse((exit.left + exit.right) / 2, (exit.top + exit.bottom) / 2, MOUSEEVENTF_LEFTDOWN);
+    Mouse((exit.left + exit.right) / 2, (exit.top + exit.bottom) / 2, MOUSEEVENTF_LEFTUP);
     EXPECT_EQ(0u, clock.WaitForExit());
 }
 

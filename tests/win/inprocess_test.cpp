@@ -305,7 +305,7 @@ TEST_F(Clock, LoopSleepsUntilAMessageComesAndEndsAfterThoseBeforeTheQuit)
     ULONGLONG before = ThreadTime();
     EXPECT_EQ(0, RunMessageLoop());
     // A loop that polls spends the whole second on the processor.
-    EXPECT_LT(ThreadTime() - before, 1000000u) << "100-ns units";
+    EXPECT_LT(ThreadTime() - before, 5000000u) << "100-ns units";
     EXPECT_TRUE(IsWindowVisible(Child(IDC_EXIT)));
 }
 

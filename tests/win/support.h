@@ -153,8 +153,10 @@ inline std::vector<DWORD> ChildProcesses(DWORD parentId)
     std::vector<DWORD> children;
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     PROCESSENTRY32 entry = { sizeof(entry) };
+    // Wine's desktop, started by a program's first window when none runs, is
+    // not one of the program's own.
     for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-        if (entry.th32ParentProcessID == parentId)
+        if (entry.th32ParentProcessID == parentId && lstrcmpiA(entry.szExeFile, "explorer.exe") != 0)
             children.push_back(entry.th32ProcessID);
     CloseHandle(snapshot);
     return children;
