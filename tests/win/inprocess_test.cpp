@@ -349,8 +349,9 @@ TEST_F(Clock, ADayOfTicksMenusAndKeysLeavesNothingBehindAndTheWindowTakesAllItMa
         Tick(IDT_MINUTE);
         UpdateWindow(window);
         if (m % 100 == 0) {
-            SendMessageA(window, WM_COMMAND, IDC_ADJUST_TIME, 0);
+            // The menu first: Adjust Time gives the keys, and so the front, to the clock.
             SendMessageA(window, WM_TRAYNOTIFY, IDI_CLOCK, WM_RBUTTONDOWN);
+            SendMessageA(window, WM_COMMAND, IDC_ADJUST_TIME, 0);
             SendMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
             SendMessageA(window, WM_KEYDOWN, VK_UP, 1);
             EXPECT_EQ(-1, Pump());
