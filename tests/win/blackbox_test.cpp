@@ -301,7 +301,7 @@ TEST_F(ClockExe, MessagesItHasNoUseForLeaveItAsItWasAndItsOwnStillAct)
     HANDLE started = NULL;
     WaitUntil([&] {
         for (DWORD child : ChildProcesses(clock.Id()))
-            started = started ? started : OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, child);
+            started = started ? started : OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE | PROCESS_TERMINATE, FALSE, child);
         return started != NULL;
     });
     char expected[MAX_PATH], path[MAX_PATH] = "";
@@ -312,6 +312,7 @@ TEST_F(ClockExe, MessagesItHasNoUseForLeaveItAsItWasAndItsOwnStillAct)
     // Started to run, not to be waited for: without the panel, which Wine
     // lacks, it ends at once by itself.
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started, 5000));
+    TerminateProcess(started, 0);  // stuck, it would hold the test's output open
     CloseHandle(started);
     SendMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
     EXPECT_TRUE(ControlsShown(window, true));

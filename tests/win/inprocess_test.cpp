@@ -382,6 +382,14 @@ TEST_F(Clock, ADayOfTicksMenusAndKeysLeavesNothingBehindAndTheWindowTakesAllItMa
     Pump();
     for (HGDIOBJ object : made)
         EXPECT_EQ(0u, GetObjectType(object));
+    // Nor does a second window, made, painted and gone, leave anything.
+    objects = GdiObjects();
+    window = CreateClockWindow(GetModuleHandleA(NULL));
+    ShowWindow(window, SW_SHOW);
+    UpdateWindow(window);
+    DestroyWindow(window);
+    Pump();
+    EXPECT_EQ(objects, GdiObjects());
 }
 
 // Start-up's own failures: each reported in one "Error" box, ending with -1.
