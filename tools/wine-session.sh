@@ -43,28 +43,39 @@ start_xvfb() {
     export DISPLAY=":$number"
 }
 
-# Wine's services inherit every stream of whoever starts them and keep it
-# open, so the server and the prefix are started here with all three on
-# /dev/null; otherwise a pipe reader such as ctest would wait for them forever.
+# What start_wine writes into a new prefix; a prefix made with other settings
+# is made again.
+PREFIX_SETTINGS="Managed=N AeDebug=false"
+
+# Starts Wine in a prefix of the build, by default build/wineprefix, making
+# the prefix first where it is missing or made with other settings. Wine's
+# services inherit every stream of whoever starts them and keep it open, so
+# the server and the prefix are started here with all three on /dev/null;
+# otherwise a pipe reader such as ctest would wait for them forever.
 start_wine() {
-    export WINEPREFIX="$PWD/build/wineprefix"
+    export WINEPREFIX=${1:-$PWD/build/wineprefix}
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
-    if [ ! -f "$WINEPREFIX/deskclock-ready-2" ]; then
+    if [ "$(cat "$WINEPREFIX/.settings" 2>/dev/null)" != "$PREFIX_SETTINGS" ]; then
+        local start aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
+        start=$(date +%s)
+        rm -rf "$WINEPREFIX"
+        mkdir -p "$(dirname "$WINEPREFIX")"
         "$WINE" wineboot -i </dev/null >/dev/null 2>&1
         "$WINESERVER" -w
-        # Without a window manager, Wine otherwise waits about two seconds
-        # each time a window is hidden or destroyed.
-        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
-            </dev/null >/dev/null 2>&1
-        # A crash would otherwise start the debugger, or without one ask in a
-        # box whether to: a crashing test would wait until its time-out. A
-        # debugger that cannot start ends the crashed program at once.
-        local aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
-        "$WINE" reg add "$aedebug" /v Auto /t REG_SZ /d 1 /f </dev/null >/dev/null 2>&1
-        "$WINE" reg add "$aedebug" /v Debugger /t REG_SZ /d false /f </dev/null >/dev/null 2>&1
+        {
+            # Without a window manager, Wine otherwise waits about two
+            # seconds each time a window is hidden or destroyed.
+            "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
+            # A crash would otherwise start the debugger, or without one ask
+            # in a box whether to: a crashing test would wait until its
+            # time-out. A debugger that cannot start ends the program at once.
+            "$WINE" reg add "$aedebug" /v Auto /t REG_SZ /d 1 /f
+            "$WINE" reg add "$aedebug" /v Debugger /t REG_SZ /d false /f
+        } </dev/null >/dev/null 2>&1
         "$WINESERVER" -w
-        touch "$WINEPREFIX/deskclock-ready-2"
+        echo "$PREFIX_SETTINGS" >"$WINEPREFIX/.settings"
+        echo "Wine prefix $WINEPREFIX made in $(($(date +%s) - start)) s"
     fi
     "$WINESERVER" -p </dev/null >/dev/null 2>&1
     "$WINE" wineboot </dev/null >/dev/null 2>&1
