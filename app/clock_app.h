@@ -40,10 +40,6 @@ bool LoadClockSkin(HINSTANCE instance);
 int RunMessageLoop();
 void ReleaseClockApp();
 
-// Keeps DLLs from being loaded from anywhere but the system folder, where
-// the platform offers that.
-void LimitDllSearch();
-
 // The whole program: start-up, loop, tear-down. Returns the exit code.
 int RunClock(HINSTANCE instance, int showCommand);
 

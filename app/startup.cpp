@@ -88,7 +88,7 @@ void ReleaseClockApp()
 // planted beside it: DLLs are looked for in the system folder only. Windows
 // before 8 (without update KB2533623) lacks the call, so it is looked up
 // rather than imported, and there the usual search stays.
-void LimitDllSearch()
+static void LimitDllSearch()
 {
     typedef BOOL(WINAPI * SetDefaultDllDirectoriesCall)(DWORD);
     FARPROC found = GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
