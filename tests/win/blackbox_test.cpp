@@ -40,21 +40,24 @@ void Mouse(int x, int y, DWORD flags = 0)
     Sleep(50);
 }
 
-class ClockExe : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        window = clock.WaitForWindow();
-        ASSERT_NE(nullptr, window);
-    }
-
-    ClockProcess clock;
-    HWND window = nullptr;
-};
-
-TEST(ClockExeStart, NoticeFirstThenARoundToolWindowAtTheTopLeftWithItsControlsHidden)
+// Wine prefers its own DLLs to one beside a program unless told otherwise, as
+// it is told for programs that bring their own: so told, a planted uxtheme.dll
+// would be loaded from the clock's folder with its window.
+TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindowAndAnswersKeysDragAndExit)
 {
-    ClockProcess clock;
+    char path[MAX_PATH], overrides[256] = "";
+    std::string folder(path, GetModuleFileNameA(NULL, path, MAX_PATH));
+    folder = folder.substr(0, folder.find_last_of("\\/") + 1);
+    CreateDirectoryA((folder + "planted").c_str(), NULL);
+    ASSERT_TRUE(CopyFileA((folder + "deskclock.exe").c_str(), (folder + "planted\\deskclock.exe").c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((folder + "planted.dll").c_str(), (folder + "planted\\uxtheme.dll").c_str(), FALSE));
+    GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof(overrides));
+    SetEnvironmentVariableA("WINEDLLOVERRIDES", (std::string(overrides) + ";uxtheme=n,b").c_str());
+    SYSTEMTIME now;
+    for (GetLocalTime(&now); now.wSecond >= 55; GetLocalTime(&now))
+        Sleep(500);  // the minute must not turn while the clock starts
+    ClockProcess clock("planted\\deskclock.exe");
+    SetEnvironmentVariableA("WINEDLLOVERRIDES", overrides);
     HWND notice = NULL;
     ASSERT_TRUE(WaitUntil([&] { return (notice = FindProcessWindow(clock.Id(), "#32770", "Version")) != NULL; }, 20000));
     EXPECT_EQ(nullptr, FindProcessWindow(clock.Id(), "MyWin", NULL));
@@ -62,6 +65,27 @@ TEST(ClockExeStart, NoticeFirstThenARoundToolWindowAtTheTopLeftWithItsControlsHi
     EXPECT_EQ(nullptr, GetWindow(notice, GW_OWNER));
     HWND window = clock.WaitForWindow();
     ASSERT_NE(nullptr, window);
+
+    // The time from the first frame: written before the window showed, not a
+    // tick later. The circle's centre is screen (160, 120) while the window
+    // sits at the top-left corner; the first paint may still be on its way.
+    EXPECT_EQ("M:" + std::to_string(now.wMinute * 6), WindowText(GetDlgItem(window, 301)));
+    const struct { double angle; int from, to, length; } needles[] = {
+        { now.wMinute * 6.0, 40, 64, 7 }, { (now.wHour % 12) * 30.0 + (now.wMinute / 12) * 6, 8, 28, 6 } };
+    HDC screen = GetDC(NULL);
+    int black[2];
+    WaitUntil([&] {
+        for (int i = 0; i < 2; ++i) {
+            double a = needles[i].angle * 3.14159265358979 / 180;
+            black[i] = 0;
+            for (int d = needles[i].from; d <= needles[i].to; d += 4)
+                black[i] += GetPixel(screen, int(floor(160 + d * sin(a))), int(floor(120 - d * cos(a)))) == RGB(0, 0, 0);
+        }
+        return black[0] == needles[0].length && black[1] == needles[1].length;
+    }, 500);
+    ReleaseDC(NULL, screen);
+    EXPECT_EQ(7, black[0]) << "minute needle at " << needles[0].angle;
+    EXPECT_EQ(6, black[1]) << "hour needle at " << needles[1].angle;
 
     RECT rect;
     GetWindowRect(window, &rect);
@@ -88,17 +112,21 @@ TEST(ClockExeStart, NoticeFirstThenARoundToolWindowAtTheTopLeftWithItsControlsHi
         EXPECT_STRCASEEQ(controls[i].className, name);
         EXPECT_EQ(controls[i].style, GetWindowLongA(control, GWL_STYLE)) << "hidden, in its place";
     }
-}
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, clock.Id());
+    MODULEENTRY32 module = { sizeof(module) };
+    std::string uxtheme;
+    for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module))
+        if (lstrcmpiA(module.szModule, "uxtheme.dll") == 0)
+            uxtheme = module.szExePath;
+    CloseHandle(snapshot);
+    EXPECT_NE(std::string::npos, uxtheme.find("system32")) << uxtheme;
 
-TEST_F(ClockExe, ArrowKeysShowAndHideTheControlsADragMovesItAndTheShownExitEndsIt)
-{
     const struct { WPARAM key; bool shown; } presses[] = {
         { VK_UP, false }, { VK_DOWN, true }, { VK_DOWN, true }, { VK_UP, false }, { VK_DOWN, true } };
     for (const auto& press : presses) {
         SendMessageA(window, WM_KEYDOWN, press.key, 1);
         EXPECT_TRUE(ControlsShown(window, press.shown)) << press.key;
     }
-
     RECT before, after;
     GetWindowRect(window, &before);
     Mouse(before.left + 100, before.top + 60, MOUSEEVENTF_LEFTDOWN);
@@ -108,7 +136,6 @@ TEST_F(ClockExe, ArrowKeysShowAndHideTheControlsADragMovesItAndTheShownExitEndsI
     Sleep(200);
     GetWindowRect(window, &after);
     EXPECT_EQ(Text(RECT{ before.left + 200, before.top + 150, before.right + 200, before.bottom + 150 }), Text(after));
-
     // A press on a shown control is the control's, not the start of a drag.
     RECT exit;
     GetWindowRect(GetDlgItem(window, 301), &exit);
@@ -117,69 +144,108 @@ TEST_F(ClockExe, ArrowKeysShowAndHideTheControlsADragMovesItAndTheShownExitEndsI
     EXPECT_EQ(0u, clock.WaitForExit());
 }
 
-TEST(ClockExeFace, ShowsTheLocalTimeFromTheFirstFrame)
+// Built without one of its resources, the clock says what a user must know
+// and goes on, or ends, as that resource allows.
+TEST(ClockExeWithout, EachResourceTheClockGoesOnOrEndsAsItAllows)
 {
-    SYSTEMTIME now;
-    for (GetLocalTime(&now); now.wSecond >= 57; GetLocalTime(&now))
-        Sleep(500);  // the minute must not turn while the clock starts
-    ClockProcess clock;
-    HWND window = clock.WaitForWindow();
-    ASSERT_NE(nullptr, window);
-    // Written before the window showed, not a tick later.
-    EXPECT_EQ("M:" + std::to_string(now.wMinute * 6), WindowText(GetDlgItem(window, 301)));
-    // The circle's centre is screen (160, 120) while the window sits at the
-    // top-left corner. The first paint may still be on its way to the
-    // screen; the first tick is a second away.
-    const struct { double angle; int from, to, length; } needles[] = {
-        { now.wMinute * 6.0, 40, 64, 7 }, { (now.wHour % 12) * 30.0 + (now.wMinute / 12) * 6, 8, 28, 6 } };
-    HDC screen = GetDC(NULL);
-    int black[2];
-    WaitUntil([&] {
-        for (int i = 0; i < 2; ++i) {
-            double a = needles[i].angle * 3.14159265358979 / 180;
-            black[i] = 0;
-            for (int d = needles[i].from; d <= needles[i].to; d += 4)
-                black[i] += GetPixel(screen, int(floor(160 + d * sin(a))), int(floor(120 - d * cos(a)))) == RGB(0, 0, 0);
+    const struct {
+        const char* exe;
+        std::vector<std::string> reports;
+        DWORD exitCode;
+    } cases[] = {
+        { "deskclock-noskin.exe", { "Error: Failed to load the skin bitmap!" }, DWORD(-1) },
+        { "deskclock-noneedles.exe", { "Error: Failed to load the Needle bitmaps!", "Error: Could not create masks!" }, 0 },
+        { "deskclock-nominute.exe", {}, 0 },
+        { "deskclock-nohour.exe", {}, 0 },
+        { "deskclock-noicon.exe", {}, 0 },
+        { "deskclock-nomenu.exe", {}, 0 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.exe);
+        BoxWatcher watcher;
+        ClockProcess clock(c.exe);
+        if (c.exitCode == 0) {
+            HWND window = clock.WaitForWindow();
+            ASSERT_NE(nullptr, window);
+            // Without its menu a right press on the icon opens nothing.
+            if (strstr(c.exe, "nomenu")) {
+                PostMessageA(window, kTrayMessage, 104, WM_RBUTTONDOWN);
+                EXPECT_FALSE(WaitUntil(OpenMenu, 1000));
+            }
+            EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), clock.WaitForExit(0));
+            // The system's close ends it as Esc does.
+            PostMessageA(window, WM_CLOSE, 0, 0);
         }
-        return black[0] == needles[0].length && black[1] == needles[1].length;
-    }, 500);
-    ReleaseDC(NULL, screen);
-    EXPECT_EQ(7, black[0]) << "minute needle at " << needles[0].angle;
-    EXPECT_EQ(6, black[1]) << "hour needle at " << needles[1].angle;
+        EXPECT_EQ(c.exitCode, clock.WaitForExit());
+        EXPECT_EQ(c.reports, watcher.Boxes());
+    }
 }
 
-// Wine prefers its own DLLs to one beside a program unless told otherwise,
-// as it is told for programs that bring their own: so told, a planted
-// uxtheme.dll would be loaded from the clock's folder with its window.
-TEST(ClockExeDownloaded, DllPlantedBesideTheClockIsNotLoaded)
-{
-    char path[MAX_PATH], overrides[256] = "";
-    std::string folder(path, GetModuleFileNameA(NULL, path, MAX_PATH));
-    folder = folder.substr(0, folder.find_last_of("\\/") + 1);
-    CreateDirectoryA((folder + "planted").c_str(), NULL);
-    ASSERT_TRUE(CopyFileA((folder + "deskclock.exe").c_str(), (folder + "planted\\deskclock.exe").c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA((folder + "planted.dll").c_str(), (folder + "planted\\uxtheme.dll").c_str(), FALSE));
-    GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof(overrides));
-    SetEnvironmentVariableA("WINEDLLOVERRIDES", (std::string(overrides) + ";uxtheme=n,b").c_str());
-    ClockProcess clock("planted\\deskclock.exe");
-    SetEnvironmentVariableA("WINEDLLOVERRIDES", overrides);
-    ASSERT_NE(nullptr, clock.WaitForWindow());
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, clock.Id());
-    MODULEENTRY32 module = { sizeof(module) };
-    std::string uxtheme;
-    for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module))
-        if (lstrcmpiA(module.szModule, "uxtheme.dll") == 0)
-            uxtheme = module.szExePath;
-    CloseHandle(snapshot);
-    EXPECT_NE(std::string::npos, uxtheme.find("system32")) << uxtheme;
-}
-
-TEST(ClockExeTray, RightPressOnTheIconOffersAboutAndExit)
+// Messages from another process that the clock has no use for: afterwards it
+// is as it was, and its own still act, up to Exit on its tray menu.
+TEST(ClockExe, MessagesItHasNoUseForLeaveItAsItWasAndItsOwnStillActUpToTheTrayMenu)
 {
     std::vector<HWND> known = TrayIcons();
     ClockProcess clock;
     HWND window = clock.WaitForWindow();
     ASSERT_NE(nullptr, window);
+    BoxWatcher watcher;
+    struct Sent { UINT message; WPARAM wParam; LPARAM lParam; };
+    std::vector<Sent> messages;
+    // Every id near the clock's own, a spread of the others.
+    for (WPARAM id = 0; id <= 0xFFFF; id += id < 1000 || (id >= 39990 && id < 40010) ? 1 : 61)
+        if (id != 300 && id != 301 && id != 40001 && id != 40002)
+            messages.push_back({ WM_COMMAND, id, 0 });
+    for (WPARAM id = 0; id <= 2000; ++id)
+        if (id != 303 && id != 304)
+            messages.push_back({ WM_TIMER, id, 0 });
+    for (WPARAM id : { WPARAM(0xFFFF), WPARAM(0x10000), WPARAM(0x7FFFFFFF), ~WPARAM(0) })
+        messages.push_back({ WM_TIMER, id, 0 });
+    for (WPARAM key = 0; key <= 255; ++key)
+        if (key != VK_ESCAPE && key != VK_UP && key != VK_DOWN)
+            messages.push_back({ WM_KEYDOWN, key, 1 });
+    // Last, so that no key could close a menu opened by mistake.
+    for (WPARAM id : { 0, 103, 105, 0xFFFF })
+        messages.push_back({ kTrayMessage, id, WM_RBUTTONDOWN });
+    for (LPARAM mouse = WM_MOUSEMOVE; mouse <= 0x20E; ++mouse)
+        if (mouse != WM_RBUTTONDOWN)
+            messages.push_back({ kTrayMessage, 104, mouse });
+
+    // Each handled before the next is sent; one that opened a menu or a box
+    // by mistake would leave the sender waiting.
+    for (const Sent& sent : messages)
+        SendMessageTimeoutA(window, sent.message, sent.wParam, sent.lParam, SMTO_NORMAL, 1000, NULL);
+    EXPECT_EQ(std::vector<std::string>{}, watcher.Boxes());
+    EXPECT_EQ(nullptr, OpenMenu());
+    EXPECT_TRUE(ControlsShown(window, false));
+    RECT frame;
+    GetWindowRect(window, &frame);
+    EXPECT_EQ("0,0,320,240", Text(frame));
+    EXPECT_EQ(0u, ChildProcesses(clock.Id()).size());
+    std::string readout = WindowText(GetDlgItem(window, 302));
+    EXPECT_TRUE(WaitUntil([&] { return WindowText(GetDlgItem(window, 302)) != readout; })) << "stopped at " << readout;
+
+    // Adjust Time starts the system's rundll32, to run, not to be waited for:
+    // without the panel, which Wine lacks, it ends at once by itself.
+    SendMessageA(window, WM_COMMAND, MAKEWPARAM(300, BN_CLICKED), 0);
+    HANDLE started = NULL;
+    WaitUntil([&] {
+        for (DWORD child : ChildProcesses(clock.Id()))
+            started = started ? started : OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE | PROCESS_TERMINATE, FALSE, child);
+        return started != NULL;
+    });
+    char expected[MAX_PATH], path[MAX_PATH] = "";
+    GetSystemDirectoryA(expected, MAX_PATH);
+    DWORD length = MAX_PATH;
+    QueryFullProcessImageNameA(started, 0, path, &length);
+    EXPECT_STRCASEEQ((std::string(expected) + "\\rundll32.exe").c_str(), path);
+    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started, 5000));
+    TerminateProcess(started, 0);  // stuck, it would hold the test's output open
+    CloseHandle(started);
+    SendMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
+    EXPECT_TRUE(ControlsShown(window, true));
+
+    // The tray menu: About, then Exit.
     HWND icon = NULL;
     ASSERT_TRUE(WaitUntil([&] {
         for (HWND shown : TrayIcons())
@@ -208,115 +274,7 @@ TEST(ClockExeTray, RightPressOnTheIconOffersAboutAndExit)
               WindowText(GetDlgItem(about, 0xFFFF)));
     EXPECT_EQ(nullptr, GetWindow(about, GW_OWNER));
     SendMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
-
     openMenu({ VK_DOWN, VK_DOWN, VK_RETURN });
-    EXPECT_EQ(0u, clock.WaitForExit());
-}
-
-// Built without one of its resources, the clock says what a user must know
-// and goes on, or ends, as that resource allows.
-TEST(ClockExeWithout, EachResourceTheClockGoesOnOrEndsAsItAllows)
-{
-    const struct {
-        const char* exe;
-        std::vector<std::string> reports;
-        DWORD exitCode;
-    } cases[] = {
-        { "deskclock-noskin.exe", { "Failed to load the skin bitmap!" }, DWORD(-1) },
-        { "deskclock-noneedles.exe", { "Failed to load the Needle bitmaps!", "Could not create masks!" }, 0 },
-        { "deskclock-nominute.exe", {}, 0 },
-        { "deskclock-nohour.exe", {}, 0 },
-        { "deskclock-noicon.exe", {}, 0 },
-        { "deskclock-nomenu.exe", {}, 0 },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.exe);
-        BoxWatcher watcher;
-        ClockProcess clock(c.exe);
-        if (c.exitCode == 0) {
-            HWND window = clock.WaitForWindow();
-            ASSERT_NE(nullptr, window);
-            // Without its menu a right press on the icon opens nothing.
-            if (strstr(c.exe, "nomenu")) {
-                PostMessageA(window, kTrayMessage, 104, WM_RBUTTONDOWN);
-                EXPECT_FALSE(WaitUntil(OpenMenu, 1000));
-            }
-            EXPECT_EQ(static_cast<DWORD>(STILL_ACTIVE), clock.WaitForExit(0));
-            // The system's close ends it as Esc does.
-            PostMessageA(window, WM_CLOSE, 0, 0);
-        }
-        EXPECT_EQ(c.exitCode, clock.WaitForExit());
-        std::vector<SeenBox> boxes = watcher.Boxes();
-        ASSERT_EQ(c.reports.size(), boxes.size());
-        for (size_t i = 0; i < boxes.size(); ++i) {
-            EXPECT_EQ("Error", boxes[i].caption);
-            EXPECT_EQ(c.reports[i], boxes[i].text);
-        }
-    }
-}
-
-// Messages from another process that the clock has no use for: afterwards it
-// is as it was, and its own still act.
-TEST_F(ClockExe, MessagesItHasNoUseForLeaveItAsItWasAndItsOwnStillAct)
-{
-    BoxWatcher watcher;
-    struct Sent { UINT message; WPARAM wParam; LPARAM lParam; };
-    std::vector<Sent> messages;
-    // Every id near the clock's own, a spread of the others.
-    for (WPARAM id = 0; id <= 0xFFFF; id += id < 1000 || (id >= 39990 && id < 40010) ? 1 : 61)
-        if (id != 300 && id != 301 && id != 40001 && id != 40002)
-            messages.push_back({ WM_COMMAND, id, 0 });
-    for (WPARAM id = 0; id <= 2000; ++id)
-        if (id != 303 && id != 304)
-            messages.push_back({ WM_TIMER, id, 0 });
-    for (WPARAM id : { WPARAM(0xFFFF), WPARAM(0x10000), WPARAM(0x7FFFFFFF), ~WPARAM(0) })
-        messages.push_back({ WM_TIMER, id, 0 });
-    for (WPARAM key = 0; key <= 255; ++key)
-        if (key != VK_ESCAPE && key != VK_UP && key != VK_DOWN)
-            messages.push_back({ WM_KEYDOWN, key, 1 });
-    // Last, so that no key could close a menu opened by mistake.
-    for (WPARAM id : { 0, 103, 105, 0xFFFF })
-        messages.push_back({ kTrayMessage, id, WM_RBUTTONDOWN });
-    for (LPARAM mouse = WM_MOUSEMOVE; mouse <= 0x20E; ++mouse)
-        if (mouse != WM_RBUTTONDOWN)
-            messages.push_back({ kTrayMessage, 104, mouse });
-
-    // Each handled before the next is sent; one that opened a menu or a box
-    // by mistake would leave the sender waiting.
-    for (const Sent& sent : messages)
-        SendMessageTimeoutA(window, sent.message, sent.wParam, sent.lParam, SMTO_NORMAL, 1000, NULL);
-    EXPECT_EQ(0u, watcher.Boxes().size());
-    EXPECT_EQ(nullptr, OpenMenu());
-    EXPECT_TRUE(ControlsShown(window, false));
-    RECT frame;
-    GetWindowRect(window, &frame);
-    EXPECT_EQ("0,0,320,240", Text(frame));
-    EXPECT_EQ(0u, ChildProcesses(clock.Id()).size());
-    std::string readout = WindowText(GetDlgItem(window, 302));
-    EXPECT_TRUE(WaitUntil([&] { return WindowText(GetDlgItem(window, 302)) != readout; })) << "stopped at " << readout;
-
-    // Its own messages still act: Adjust Time starts the system's rundll32,
-    // Down shows the controls, Esc ends it.
-    SendMessageA(window, WM_COMMAND, MAKEWPARAM(300, BN_CLICKED), 0);
-    HANDLE started = NULL;
-    WaitUntil([&] {
-        for (DWORD child : ChildProcesses(clock.Id()))
-            started = started ? started : OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE | PROCESS_TERMINATE, FALSE, child);
-        return started != NULL;
-    });
-    char expected[MAX_PATH], path[MAX_PATH] = "";
-    GetSystemDirectoryA(expected, MAX_PATH);
-    DWORD length = MAX_PATH;
-    QueryFullProcessImageNameA(started, 0, path, &length);
-    EXPECT_STRCASEEQ((std::string(expected) + "\\rundll32.exe").c_str(), path);
-    // Started to run, not to be waited for: without the panel, which Wine
-    // lacks, it ends at once by itself.
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started, 5000));
-    TerminateProcess(started, 0);  // stuck, it would hold the test's output open
-    CloseHandle(started);
-    SendMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
-    EXPECT_TRUE(ControlsShown(window, true));
-    PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
     EXPECT_EQ(0u, clock.WaitForExit());
 }
 

@@ -9,7 +9,6 @@
 #include <tlhelp32.h>
 
 #include <atomic>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,26 +42,18 @@ inline HWND FindProcessWindow(DWORD processId, const char* className, const char
     return NULL;
 }
 
-struct SeenBox {
-    std::string caption;
-    std::string text;
-    HWND owner;
-};
-
 // Closes message boxes of any process as they appear, from a thread of its
-// own, and records all but the start-up notice: a modal box blocks the thread
-// that showed it.
+// own (a modal box blocks the thread that showed it), and records all but the
+// start-up notice as "caption: text" until asked for them.
 class BoxWatcher {
 public:
-    ~BoxWatcher()
+    ~BoxWatcher() { Boxes(); }
+
+    std::vector<std::string> Boxes()
     {
         stop_ = true;
-        thread_.join();
-    }
-
-    std::vector<SeenBox> Boxes()
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
+        if (thread_.joinable())
+            thread_.join();
         return boxes_;
     }
 
@@ -76,19 +67,15 @@ private:
             if (!box)
                 continue;
             // The text is the box's static control, id 0xFFFF.
-            SeenBox seen = { WindowText(box), WindowText(GetDlgItem(box, 0xFFFF)), GetWindow(box, GW_OWNER) };
-            if (seen.caption != "Version") {
-                std::lock_guard<std::mutex> lock(mutex_);
-                boxes_.push_back(seen);
-            }
+            if (WindowText(box) != "Version")
+                boxes_.push_back(WindowText(box) + ": " + WindowText(GetDlgItem(box, 0xFFFF)));
             SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
             WaitUntil([&] { return !IsWindowVisible(box); }, 2000);
         }
     }
 
     std::atomic<bool> stop_{ false };
-    std::mutex mutex_;
-    std::vector<SeenBox> boxes_;
+    std::vector<std::string> boxes_;
     std::thread thread_{ [this] { Watch(); } };
 };
 
