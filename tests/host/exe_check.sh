@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Checks a built clock with binutils' objdump: its machine, a GUI program,
-# only system DLLs imported, and every resource it loads there in US English.
-# Usage: exe_check.sh EXE FORMAT (pei-i386 or pei-x86-64)
+# exe_check.sh EXE FORMAT (pei-i386 or pei-x86-64): a built clock, read by
+# binutils' objdump, has that machine, is a GUI program, imports only system
+# DLLs and holds every resource it loads in US English.
 set -u
 exe=$1 format=$2
 dump=$(x86_64-w64-mingw32-objdump -p "$exe") || exit 1

@@ -1,8 +1,6 @@
-// The clock's window, face and tray on the real Win32 API, in this process:
-// what the running executable cannot show cheaply. The clock's code is linked
-// in, so this executable's imports are the clock's: stand-ins patched into
-// them record the shell's records, menus and launches, fail a bitmap, or set
-// the local time.
+// What the running clock cannot show cheaply, on the real Win32 API in this
+// process. The clock's code is linked in, so its imports are this program's:
+// stand-ins patched into them record, fail or simulate platform calls.
 #include "support.h"
 
 #include <shellapi.h>
@@ -25,7 +23,6 @@
 
 namespace {
 
-const COLORREF kWhite = RGB(255, 255, 255);
 const COLORREF kBlack = RGB(0, 0, 0);
 
 // Points this executable's import of a function at a stand-in.
@@ -119,18 +116,13 @@ BOOL WINAPI CountBitBlt(HDC dc, int x, int y, int width, int height, HDC from, i
 
 SYSTEMTIME simulatedTime;
 void(WINAPI* realGetLocalTime)(SYSTEMTIME*);
-void WINAPI SimulatedLocalTime(SYSTEMTIME* time)
-{
-    *time = simulatedTime;
-}
+void WINAPI SimulatedLocalTime(SYSTEMTIME* time) { *time = simulatedTime; }
 
-int launches;
-std::string launchedApplication, launchedCommandLine;
+// Each launch as "application|command line".
+std::vector<std::string> launches;
 bool RecordLaunch(const char* application, char* commandLine)
 {
-    ++launches;
-    launchedApplication = application;
-    launchedCommandLine = commandLine;
+    launches.push_back(std::string(application) + "|" + commandLine);
     return true;
 }
 
@@ -206,7 +198,7 @@ protected:
         clockState = ClockState{ 0, 0.0f, true, "", "", "" };
         simulatedTime = SYSTEMTIME{ 2024, 3, 5, 15, 10, 24, 31, 0 };
         notifyCalls.clear();
-        launches = 0;
+        launches.clear();
         clockApp.trayIcon = CopyIcon(LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_CLOCK)));
         window = CreateClockWindow(GetModuleHandleA(NULL));
         ASSERT_NE(nullptr, window);
@@ -257,11 +249,10 @@ TEST_F(Clock, TicksWriteTheTimeAndRepaintAsTheirTimerOrAdjustTimeCallsForAndEscE
     SendMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
     SendMessageA(Child(IDC_ADJUST_TIME), BM_CLICK, 0, 0);
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_ADJUST_TIME, 1), 0);  // the id is all that counts
-    ASSERT_EQ(2, launches);
     char system[MAX_PATH];
     GetSystemDirectoryA(system, MAX_PATH);
-    EXPECT_STRCASEEQ((std::string(system) + "\\rundll32.exe").c_str(), launchedApplication.c_str());
-    EXPECT_EQ("rundll32.exe shell32.dll,Control_RunDLL timedate.cpl", launchedCommandLine);
+    std::string panel = std::string(system) + "\\rundll32.exe|rundll32.exe shell32.dll,Control_RunDLL timedate.cpl";
+    EXPECT_EQ((std::vector<std::string>{ panel, panel }), launches);
     EXPECT_EQ(window, GetFocus());
     Tick(IDT_SECOND);
     EXPECT_TRUE(needsPaint());
@@ -294,35 +285,14 @@ TEST_F(Clock, LoopSleepsUntilAMessageComesAndEndsAfterThoseBeforeTheQuit)
     EXPECT_TRUE(IsWindowVisible(Child(IDC_EXIT)));
 }
 
-TEST_F(Clock, TrayIconComesWithTheWindowAndTheTaskbarAndGoesWithTheWindow)
+// A day of ticks, tray menus, keys and Adjust Time, the user working in
+// another window at first: each menu brings the clock forward, is loaded
+// afresh and dismissed without effect; nothing is left behind. The tray icon
+// comes with the window and the taskbar, and goes with the window.
+TEST_F(Clock, ADayOfTicksMenusAndKeysLeavesNothingBehindNorDoesAWindowOnceGone)
 {
     ICONINFO info;
     EXPECT_FALSE(GetIconInfo(clockApp.trayIcon, &info)) << "destroyed once the shell has its copy";
-    SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
-    AddTrayIcon(window, 104, NULL, std::string(100, 'x').c_str());
-    DestroyWindow(window);
-    ASSERT_EQ(4u, notifyCalls.size());
-    EXPECT_EQ(std::string(63, 'x'), notifyCalls[2].record.szTip) << "cut short and terminated";
-    for (int call : { 0, 1, 3 }) {
-        const NOTIFYICONDATAA& record = notifyCalls[call].record;
-        EXPECT_EQ(static_cast<DWORD>(call == 3 ? NIM_DELETE : NIM_ADD), notifyCalls[call].message);
-        EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE), record.cbSize);
-        EXPECT_EQ(window, record.hWnd);
-        EXPECT_EQ(104u, record.uID);
-        if (call != 3) {
-            EXPECT_EQ(7u, record.uFlags);
-            EXPECT_EQ(0x8064u, record.uCallbackMessage);
-            EXPECT_STREQ("Hello World!", record.szTip);
-            EXPECT_TRUE(notifyCalls[call].iconAlive) << "alive while the shell copies it";
-        }
-    }
-}
-
-// A day of ticks, tray menus, keys and Adjust Time, the user working in
-// another window at first: each menu brings the clock forward, is loaded
-// afresh and dismissed without effect; nothing is left behind.
-TEST_F(Clock, ADayOfTicksMenusAndKeysLeavesNothingBehindNorDoesAWindowOnceGone)
-{
     clockProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ScriptedProc)));
     HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 400, 300, 50, 50, NULL, NULL, NULL, NULL);
     SetForegroundWindow(other);
@@ -359,9 +329,27 @@ TEST_F(Clock, ADayOfTicksMenusAndKeysLeavesNothingBehindNorDoesAWindowOnceGone)
     for (HMENU menu : menusLoaded)
         EXPECT_FALSE(IsMenu(menu)) << "destroyed once closed";
 
-    // A second window, made, painted and gone, leaves nothing behind either.
+    SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    AddTrayIcon(window, 104, NULL, std::string(100, 'x').c_str());
     DestroyWindow(window);
     Pump();
+    ASSERT_EQ(4u, notifyCalls.size());
+    EXPECT_EQ(std::string(63, 'x'), notifyCalls[2].record.szTip) << "cut short and terminated";
+    for (int call : { 0, 1, 3 }) {
+        const NOTIFYICONDATAA& record = notifyCalls[call].record;
+        EXPECT_EQ(static_cast<DWORD>(call == 3 ? NIM_DELETE : NIM_ADD), notifyCalls[call].message);
+        EXPECT_EQ(static_cast<DWORD>(NOTIFYICONDATAA_V1_SIZE), record.cbSize);
+        EXPECT_EQ(window, record.hWnd);
+        EXPECT_EQ(104u, record.uID);
+        if (call != 3) {
+            EXPECT_EQ(7u, record.uFlags);
+            EXPECT_EQ(0x8064u, record.uCallbackMessage);
+            EXPECT_STREQ("Hello World!", record.szTip);
+            EXPECT_TRUE(notifyCalls[call].iconAlive) << "alive while the shell copies it";
+        }
+    }
+
+    // A second window, made, painted and gone, leaves nothing behind either.
     objects = GdiObjects();
     window = CreateClockWindow(GetModuleHandleA(NULL));
     ShowWindow(window, SW_SHOW);
@@ -396,8 +384,7 @@ TEST(Startup, EachFailureIsReportedAndEndsWithMinusOne)
         BoxWatcher watcher;
         EXPECT_EQ(-1, RunClock(GetModuleHandleA(NULL), SW_SHOW));
         EXPECT_EQ(std::vector<std::string>{ reports[failure] }, watcher.Boxes());
-        if (hook)
-            UnhookWindowsHookEx(hook);
+        UnhookWindowsHookEx(hook);
         missingBitmap = 0;
         UnregisterClassA(kClockClassName, GetModuleHandleA(NULL));
         Pump();
@@ -455,7 +442,7 @@ protected:
         clockApp.hourMask = hourMask;
     }
     HBITMAP Made(HBITMAP bitmap) { made.push_back(bitmap); return bitmap; }
-    HBITMAP MaskOf(HBITMAP needle) { return Made(CreateNeedleMask(needle, kWhite)); }
+    HBITMAP MaskOf(HBITMAP needle) { return Made(CreateNeedleMask(needle, RGB(255, 255, 255))); }
 
     void Render(int minuteAngle, float hourAngle)
     {

@@ -1,5 +1,5 @@
-// Helpers shared by the Windows tests: boxes closed as a user would close
-// them, and a real clock process with the windows it shows.
+// Helpers shared by the Windows tests: boxes closed as a user would, and a
+// real clock process with the windows it shows.
 #ifndef DESKCLOCK_TESTS_SUPPORT_H
 #define DESKCLOCK_TESTS_SUPPORT_H
 
@@ -100,10 +100,8 @@ public:
 
     ~ClockProcess()
     {
-        if (WaitForExit(0) == STILL_ACTIVE) {
-            TerminateProcess(info_.hProcess, 1);
-            WaitForSingleObject(info_.hProcess, 5000);
-        }
+        TerminateProcess(info_.hProcess, 1);  // refused if it has ended
+        WaitForSingleObject(info_.hProcess, 5000);
         CloseHandle(info_.hProcess);
     }
 
@@ -114,15 +112,12 @@ public:
     HWND WaitForWindow()
     {
         HWND window = NULL;
-        WaitUntil([&] {
+        // Shown only after its controls are made.
+        return WaitUntil([&] {
             if (HWND notice = FindProcessWindow(Id(), "#32770", "Version"))
                 SendMessageA(GetDlgItem(notice, IDOK), BM_CLICK, 0, 0);
-            window = FindProcessWindow(Id(), "MyWin", NULL);
-            // The window is found before its children exist.
-            return window && GetDlgItem(window, 300) && GetDlgItem(window, 301) && GetDlgItem(window, 302) &&
-                   IsWindowVisible(window);
-        }, 20000);
-        return window && IsWindowVisible(window) ? window : NULL;
+            return (window = FindProcessWindow(Id(), "MyWin", NULL)) && IsWindowVisible(window);
+        }, 20000) ? window : NULL;
     }
 
     // The exit code, or STILL_ACTIVE on time-out.
