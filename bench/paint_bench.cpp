@@ -85,6 +85,13 @@ int main()
     SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EmptyPaintProc));
     double emptyPaint = MedianMicroseconds(kRuns, repaint);
     SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ClockWndProc));
+    // The same two without the round window region: what the shape costs.
+    SetWindowRgn(window, NULL, TRUE);
+    double unshapedPaint = MedianMicroseconds(kRuns, repaint);
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EmptyPaintProc));
+    double unshapedEmpty = MedianMicroseconds(kRuns, repaint);
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ClockWndProc));
+    ApplyClockShape(window);
 
     HDC dc = GetDC(window);
     double draw = MedianMicroseconds(kRuns, [&](int i) {
@@ -114,6 +121,8 @@ int main()
     printf("  repaint through WM_PAINT  %8.1f us  %5.2fx the bare blits\n", paint, paint / blits);
     printf("  erase and direct paint    %8.1f us  %5.2fx\n", directPaint, directPaint / blits);
     printf("  paint messages, no drawing %7.1f us  %5.2fx\n", emptyPaint, emptyPaint / blits);
+    printf("  repaint, window unshaped  %8.1f us  %5.2fx\n", unshapedPaint, unshapedPaint / blits);
+    printf("  paint messages, unshaped  %8.1f us  %5.2fx\n", unshapedEmpty, unshapedEmpty / blits);
     printf("  drawing the face alone    %8.1f us  %5.2fx\n", draw, draw / blits);
     printf("  five bare BitBlts         %8.1f us\n", blits);
     ReleaseClockApp();
