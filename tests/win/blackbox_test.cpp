@@ -40,9 +40,8 @@ void Mouse(int x, int y, DWORD flags = 0)
 // there (any module will do) would be loaded with the clock's window.
 TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindowAndAnswersKeysDragAndExit)
 {
-    char path[MAX_PATH], overrides[256] = "";
-    std::string folder(path, GetModuleFileNameA(NULL, path, MAX_PATH));
-    folder = folder.substr(0, folder.find_last_of("\\/") + 1);
+    std::string folder = TestFolder();
+    char overrides[256] = "";
     CreateDirectoryA((folder + "planted").c_str(), NULL);
     for (const char* copy : { "planted\\deskclock.exe", "planted\\uxtheme.dll" })
         ASSERT_TRUE(CopyFileA((folder + "deskclock.exe").c_str(), (folder + copy).c_str(), FALSE));

@@ -29,6 +29,14 @@ bool WaitUntil(Condition condition, DWORD timeoutMs = 5000)
     return condition();
 }
 
+// This test program's folder, where the clocks it starts are built.
+inline std::string TestFolder()
+{
+    char path[MAX_PATH];
+    std::string file(path, GetModuleFileNameA(NULL, path, MAX_PATH));
+    return file.substr(0, file.find_last_of("\\/") + 1);
+}
+
 // A top-level window of a process by class and caption (either may be null).
 inline HWND FindProcessWindow(DWORD processId, const char* className, const char* caption)
 {
@@ -85,9 +93,7 @@ class ClockProcess {
 public:
     explicit ClockProcess(const char* exe = "deskclock.exe")
     {
-        char path[MAX_PATH];
-        std::string file(path, GetModuleFileNameA(NULL, path, MAX_PATH));
-        file = file.substr(0, file.find_last_of("\\/") + 1) + exe;
+        std::string file = TestFolder() + exe;
         std::string commandLine = "\"" + file + "\"";
         STARTUPINFOA startup = { sizeof(startup) };
         // Once seen to fail on a busy machine, just after another clock ended.
