@@ -79,18 +79,20 @@ int main()
         InvalidateRect(window, NULL, TRUE);
         UpdateWindow(window);
     };
-    double paint = MedianMicroseconds(kRuns, repaint);
-    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DirectPaintProc));
-    double directPaint = MedianMicroseconds(kRuns, repaint);
-    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EmptyPaintProc));
-    double emptyPaint = MedianMicroseconds(kRuns, repaint);
-    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ClockWndProc));
+    // Repaints answered by another window procedure for the time measured.
+    auto repaintWith = [&](WNDPROC procedure) {
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(procedure));
+        double time = MedianMicroseconds(kRuns, repaint);
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ClockWndProc));
+        return time;
+    };
+    double paint = repaintWith(ClockWndProc);
+    double directPaint = repaintWith(DirectPaintProc);
+    double emptyPaint = repaintWith(EmptyPaintProc);
     // The same two without the round window region: what the shape costs.
     SetWindowRgn(window, NULL, TRUE);
-    double unshapedPaint = MedianMicroseconds(kRuns, repaint);
-    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(EmptyPaintProc));
-    double unshapedEmpty = MedianMicroseconds(kRuns, repaint);
-    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ClockWndProc));
+    double unshapedPaint = repaintWith(ClockWndProc);
+    double unshapedEmpty = repaintWith(EmptyPaintProc);
     ApplyClockShape(window);
 
     HDC dc = GetDC(window);
