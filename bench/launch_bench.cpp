@@ -19,6 +19,16 @@ static double Now()
     return static_cast<double>(counter.QuadPart) / frequency.QuadPart;
 }
 
+// Every wait has one generous bound; a figure is never made of a wait that
+// ran out.
+static void Awaited(bool came, const char* what)
+{
+    if (!came) {
+        fprintf(stderr, "launch_bench: waited 60 s for %s\n", what);
+        exit(1);
+    }
+}
+
 // A point inside the clock's circle and inside the baseline's window.
 static COLORREF Probe()
 {
@@ -50,11 +60,11 @@ static double LaunchToPaint(const std::string& exe, bool clock, HWND* window)
     PROCESS_INFORMATION process;
     std::string commandLine = "\"" + exe + "\"";
     double start = Now();
-    if (!CreateProcessA(exe.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
-        return -1;
+    Awaited(CreateProcessA(exe.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process),
+            "the program to start");
     double waiting = 0;
     double painted = -1;
-    while (Now() - start < 20) {
+    while (Now() - start < 60) {
         if (clock) {
             if (HWND notice = FindNotice(process.dwProcessId)) {
                 double shown = Now();
@@ -68,19 +78,20 @@ static double LaunchToPaint(const std::string& exe, bool clock, HWND* window)
             break;
         }
     }
+    Awaited(painted >= 0, "the first paint");
     *window = NULL;
-    for (int i = 0; i < 100 && !*window; ++i) {
+    for (int i = 0; i < 6000 && !*window; ++i, Sleep(10))
         *window = FindWindowA(clock ? "MyWin" : "Baseline", NULL);
-        Sleep(10);
-    }
+    Awaited(*window != NULL, "the program's window");
     // Ended the way a user ends each of them.
     PostMessageA(*window, WM_KEYDOWN, VK_ESCAPE, 0);
-    if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0)
-        TerminateProcess(process.hProcess, 1);
+    Awaited(WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0, "the program to end after Esc");
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    for (int i = 0; i < 200 && Probe() != empty; ++i)
+    // The next launch must start from the empty screen.
+    for (int i = 0; i < 6000 && Probe() != empty; ++i)
         Sleep(10);
+    Awaited(Probe() == empty, "the window to leave the screen");
     return painted;
 }
 

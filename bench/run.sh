@@ -27,8 +27,8 @@ echo "Idle CPU over $seconds s..." >&2
 clock=$!
 "$WINE" $W/baseline.exe </dev/null >/dev/null 2>&1 &
 baseline=$!
-wait_for_clock_window || true
-sleep 3
+await "the clock's window" clock_window_shown
+await "the baseline's window" eval "xdotool search --onlyvisible --name '^Baseline\$' >/dev/null"
 c0=$(cpu_ns $clock); b0=$(cpu_ns $baseline)
 sleep "$seconds"
 c1=$(cpu_ns $clock); b1=$(cpu_ns $baseline)

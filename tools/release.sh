@@ -46,7 +46,9 @@ build_release() {
 }
 
 build_release "$work/first"
-sleep 2    # a later build as well as another folder
+# A later build as well as another folder: the second starts in a later second.
+first=$(date +%s)
+until [ "$(date +%s)" -gt "$first" ]; do sleep 0.1; done
 build_release "$work/second/elsewhere"
 echo "Build 1 ($work/first/src):"
 sed 's/^/  /' "$work/first/out/SHA256SUMS"

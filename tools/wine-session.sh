@@ -92,37 +92,94 @@ stop_session() {
     fi
 }
 
-# Waits up to ten seconds for a started clock's window, confirming its
-# start-up notice on the way as a user would. Without a window manager the
-# keyboard follows the pointer, so the pointer is put on the notice first.
-wait_for_clock_window() {
-    local notice window
-    for _ in $(seq 100); do
-        notice=$(xdotool search --onlyvisible --name '^Version$' 2>/dev/null | head -n 1 || true)
-        if [ -n "$notice" ]; then
-            xdotool mousemove --window "$notice" 20 20 key Return
+# Waits for a condition: runs the command given until it succeeds, up to a
+# minute (generous: it costs nothing when the condition comes). Fails naming
+# what was awaited.
+await() {
+    local what=$1 deadline=$((SECONDS + 60))
+    shift
+    until "$@"; do
+        if [ "$SECONDS" -ge "$deadline" ]; then
+            echo "Waited 60 s for $what." >&2
+            return 1
         fi
-        # xdotool takes one pattern: the class is searched, the empty
-        # caption (the notice's is "Version") checked after.
-        for window in $(xdotool search --onlyvisible --classname 'deskclock.exe' 2>/dev/null); do
-            [ -z "$(xdotool getwindowname "$window" 2>/dev/null)" ] && return 0
-        done
         sleep 0.1
     done
+}
+
+# The X window of a running clock's main window, in CLOCK_WINDOW once shown;
+# its start-up notice is confirmed on the way as a user would. Without a
+# window manager the keyboard follows the pointer, so the pointer is put on
+# the notice first.
+clock_window_shown() {
+    local notice window
+    notice=$(xdotool search --onlyvisible --name '^Version$' 2>/dev/null | head -n 1) &&
+        xdotool mousemove --window "$notice" 20 20 key Return 2>/dev/null
+    # xdotool takes one pattern: the class is searched, the empty caption
+    # (the notice's is "Version") and the size checked after.
+    for window in $(xdotool search --onlyvisible --classname 'deskclock.exe' 2>/dev/null); do
+        if [ -z "$(xdotool getwindowname "$window" 2>/dev/null)" ] &&
+            xdotool getwindowgeometry "$window" 2>/dev/null | grep -q 'Geometry: 320x240'; then
+            CLOCK_WINDOW=$window
+            return 0
+        fi
+    done
     return 1
+}
+
+# Whether the clock's window is at the screen place given.
+clock_at() {
+    xdotool getwindowgeometry "$CLOCK_WINDOW" 2>/dev/null | grep -q "Position: $1,$2 "
+}
+
+# Whether the clock shows another window than its face: its tray menu.
+clock_menu_open() {
+    local window
+    for window in $(xdotool search --onlyvisible --classname 'deskclock.exe' 2>/dev/null); do
+        [ "$window" != "$CLOCK_WINDOW" ] && return 0
+    done
+    return 1
+}
+
+# Whether most pixels of the screen's area given (WxH+X+Y) differ from those
+# of the picture given, at its area given, of the same size.
+area_changed() {
+    local size=${1%%+*} shot was differ
+    shot=$(mktemp --suffix=.png)
+    was=$(mktemp --suffix=.png)
+    import -window root -crop "$1" +repage "$shot"
+    convert "$2" -crop "$3" +repage "$was"
+    # Its count goes to the error stream; the status tells only "differs".
+    differ=$(compare -metric AE "$shot" "$was" null: 2>&1) || true
+    rm -f "$shot" "$was"
+    [ "${differ%%[ .]*}" -gt $((${size%x*} * ${size#*x} / 2)) ]
 }
 
 # Runs the clock in the session's display as a person would meet it and saves
 # three pictures of it in the given folder: the clock on a desktop
 # (clock.png), with its controls shown (clock-controls.png) and with its tray
-# menu open (tray-menu.png); then ends it with Esc. Fails unless the clock
-# ends with code 0.
+# menu open (tray-menu.png); then ends it with Esc. Each picture is taken once
+# what it shows is on the screen. Fails, naming the step, unless each comes
+# and the clock ends with code 0.
 capture_pictures() {
     local exe=$1 folder=$2
     mkdir -p "$folder"
     "$WINE" "$exe" </dev/null >/dev/null 2>&1 &
     local clock=$!
-    wait_for_clock_window || true
+    if ! capture_clock "$clock" "$folder"; then
+        kill "$clock" 2>/dev/null || true
+        wait "$clock" 2>/dev/null || true
+        return 1
+    fi
+    local status=0
+    wait "$clock" || status=$?
+    echo "Pictures: $folder/clock.png, clock-controls.png, tray-menu.png; the clock ended with exit code $status."
+    return "$status"
+}
+
+capture_clock() {
+    local clock=$1 folder=$2
+    await "the clock's window" clock_window_shown || return 1
     # A desktop-like background instead of the bare X root; set while the
     # clock is connected, since the X server clears it when its last client
     # leaves, and display ends with status 1 whatever it did.
@@ -133,54 +190,30 @@ capture_pictures() {
     rm -f "$background"
     # Wine's stand-in for the notification area covers the clock's top-left
     # corner: the clock is dragged clear of it, by its face, as a user would.
+    # The moves reach the clock as X events, in order.
     xdotool mousemove 160 120 mousedown 1
     for step in $(seq 1 10); do
         xdotool mousemove $((160 + 14 * step)) $((120 + 10 * step))
-        sleep 0.05
     done
     xdotool mouseup 1
-    sleep 0.5
-    # The window's place on the screen once the move has reached X: the
-    # clock's is the one of its program's windows that is 320 x 240.
-    local id="" X=0 Y=0 WIDTH HEIGHT candidate
-    for _ in $(seq 30); do
-        for candidate in $(xdotool search --onlyvisible --classname 'deskclock.exe' 2>/dev/null); do
-            eval "$(xdotool getwindowgeometry --shell "$candidate" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
-            if [ "$WIDTH" = 320 ] && [ "$HEIGHT" = 240 ]; then
-                id=$candidate
-                break
-            fi
-        done
-        [ -n "$id" ] && [ "$X" -gt 0 ] && break
-        sleep 0.1
-    done
-    local x=$X y=$Y
-    if [ "$x" -lt 20 ] || [ "$y" -lt 20 ]; then
-        echo "The clock could not be moved clear of the tray." >&2
-        x=20 y=20
-    fi
+    await "the clock dragged to 140,100" clock_at 140 100 || return 1
     # Around the window, with some desktop on every side.
-    local crop=360x280+$((x - 20))+$((y - 20))
-    import -window root -crop "$crop" +repage "$folder/clock.png"
+    import -window root -crop 360x280+120+80 +repage "$folder/clock.png"
+    # Its controls, 90 x 45 from (115, 90) of the window, after Down.
     xdotool key Down
-    sleep 0.5
-    import -window root -crop "$crop" +repage "$folder/clock-controls.png"
-    xdotool key Up
+    await "the controls shown after Down" area_changed 90x45+255+190 "$folder/clock.png" 90x45+135+110 || return 1
+    import -window root -crop 360x280+120+80 +repage "$folder/clock-controls.png"
     # The menu opens at the pointer, beside the first icon of the stand-in.
-    xdotool mousemove 13 32
-    sleep 0.5    # a click at once would only bring up the tip
-    xdotool click 3
-    sleep 1
+    xdotool mousemove 13 32 click 3
+    await "the tray menu" clock_menu_open || return 1
     import -window root -crop 240x150+0+0 +repage "$folder/tray-menu.png"
-    echo "Pictures: $folder/clock.png, clock-controls.png, tray-menu.png"
     # The open menu keeps the keyboard: Esc is sent to the clock's window,
-    # once for the menu and once for the clock.
-    for _ in 1 2; do
-        kill -0 "$clock" 2>/dev/null && xdotool key --window "$id" Escape 2>/dev/null
-        sleep 0.5
-    done
-    local status=0
-    wait "$clock" || status=$?
-    echo "The clock ended with exit code $status."
-    return "$status"
+    # for the menu and then for the clock. The menu's Esc may reach the
+    # clock too once the menu has closed, and the clock's window be gone.
+    xdotool key --window "$CLOCK_WINDOW" Escape
+    await "the tray menu to close after Esc" eval '! clock_menu_open' || return 1
+    if kill -0 "$clock" 2>/dev/null; then
+        xdotool key --window "$CLOCK_WINDOW" Escape 2>/dev/null || true
+    fi
+    await "the clock to end after Esc" eval "! kill -0 $clock 2>/dev/null"
 }

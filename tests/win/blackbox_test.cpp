@@ -24,15 +24,27 @@ std::string Text(RECT r)
     return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," + std::to_string(r.bottom);
 }
 
-// The pointer moved to a screen point, then a button pressed or let go.
+// The pointer moved to a screen point, and a button pressed or let go there:
+// queued as input in that order. Places on the screen are given from 0 to
+// 65536 across it. Under Wine a move also moves the X pointer, which the
+// window under it hears of later as a move of its own: a press or release
+// where the pointer already is moves nothing.
 void Mouse(int x, int y, DWORD flags = 0)
 {
-    SetCursorPos(x, y);
     INPUT input = { INPUT_MOUSE };
-    input.mi.dwFlags = flags;
-    if (flags)
-        SendInput(1, &input, sizeof(input));
-    Sleep(50);
+    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
+    input.mi.dx = (x * 65536 + width - 1) / width;
+    input.mi.dy = (y * 65536 + height - 1) / height;
+    input.mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | flags;
+    SendInput(1, &input, sizeof(input));
+}
+
+// The flags of a thread's modal state: moving a window, in a menu.
+DWORD GuiFlags(HWND window)
+{
+    GUITHREADINFO info = { sizeof(info) };
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &info);
+    return info.flags;
 }
 
 // Wine prefers its own DLLs to one beside a program unless told otherwise, as
@@ -47,38 +59,42 @@ TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindow
         ASSERT_TRUE(CopyFileA((folder + "deskclock.exe").c_str(), (folder + copy).c_str(), FALSE));
     GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof(overrides));
     SetEnvironmentVariableA("WINEDLLOVERRIDES", (std::string(overrides) + ";uxtheme=n,b").c_str());
-    SYSTEMTIME now;
-    for (GetLocalTime(&now); now.wSecond >= 55; GetLocalTime(&now))
-        Sleep(500);  // the minute must not turn while the clock starts
+    // The drag below starts here, on the face: the pointer is put there
+    // before the window, so that no late move from putting it there can
+    // reach the window during the drag.
+    SetCursorPos(100, 60);
     ClockProcess clock("planted\\deskclock.exe");
     SetEnvironmentVariableA("WINEDLLOVERRIDES", overrides);
     HWND notice = NULL;
-    ASSERT_TRUE(WaitUntil([&] { return (notice = FindProcessWindow(clock.Id(), "#32770", "Version")) != NULL; }, 20000));
+    ASSERT_TRUE(Await("the start-up notice", [&] { return (notice = FindProcessWindow(clock.Id(), "#32770", "Version")) != NULL; }));
     EXPECT_EQ(nullptr, FindProcessWindow(clock.Id(), "MyWin", NULL));
     EXPECT_EQ("Windows NT product family.\n\nPress \"ESC\" if you want to quit.", WindowText(GetDlgItem(notice, 0xFFFF)));
     EXPECT_EQ(nullptr, GetWindow(notice, GW_OWNER));
     HWND window = clock.WaitForWindow();
     ASSERT_NE(nullptr, window);
 
-    // The time from the first frame, not a tick later; the window is at the
-    // top-left corner, centred on (160, 120), its first paint maybe still on its way.
-    EXPECT_EQ("M:" + std::to_string(now.wMinute * 6), WindowText(GetDlgItem(window, 301)));
-    const struct { double angle; int from, to, length; } needles[] = {
-        { now.wMinute * 6.0, 40, 64, 7 }, { (now.wHour % 12) * 30.0 + (now.wMinute / 12) * 6, 8, 28, 6 } };
+    // The time, on the screen: the window is at the top-left corner, centred
+    // on (160, 120). Read afresh each time, in case the minute turns.
     HDC screen = GetDC(NULL);
-    int black[2];
-    WaitUntil([&] {
-        for (int i = 0; i < 2; ++i) {
-            double a = needles[i].angle * 3.14159265358979 / 180;
-            black[i] = 0;
-            for (int d = needles[i].from; d <= needles[i].to; d += 4)
-                black[i] += GetPixel(screen, int(floor(160 + d * sin(a))), int(floor(120 - d * cos(a)))) == RGB(0, 0, 0);
+    std::string shown;
+    EXPECT_TRUE(Await("the needles at the time", [&] {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        const struct { double angle; int from, to; } needles[] = {
+            { now.wMinute * 6.0, 40, 64 }, { (now.wHour % 12) * 30.0 + (now.wMinute / 12) * 6, 8, 28 } };
+        shown = WindowText(GetDlgItem(window, 301)) + " at " + std::to_string(now.wMinute) + ", black:";
+        bool black = true;
+        for (const auto& needle : needles) {
+            double a = needle.angle * 3.14159265358979 / 180;
+            for (int d = needle.from; d <= needle.to; d += 4) {
+                bool dot = GetPixel(screen, int(floor(160 + d * sin(a))), int(floor(120 - d * cos(a)))) == RGB(0, 0, 0);
+                shown += dot ? "1" : "0";
+                black = black && dot;
+            }
         }
-        return black[0] == needles[0].length && black[1] == needles[1].length;
-    }, 500);
+        return black && WindowText(GetDlgItem(window, 301)) == "M:" + std::to_string(now.wMinute * 6);
+    })) << shown;
     ReleaseDC(NULL, screen);
-    EXPECT_EQ(7, black[0]) << "minute needle at " << needles[0].angle;
-    EXPECT_EQ(6, black[1]) << "hour needle at " << needles[1].angle;
 
     RECT rect;
     GetWindowRect(window, &rect);
@@ -123,12 +139,15 @@ TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindow
     RECT before, after;
     GetWindowRect(window, &before);
     Mouse(before.left + 100, before.top + 60, MOUSEEVENTF_LEFTDOWN);
+    // Once the clock is moving its window it holds the pointer, and the moves
+    // reach it only as input, in order.
+    EXPECT_TRUE(Await("the clock to start moving its window", [&] { return (GuiFlags(window) & GUI_INMOVESIZE) != 0; }));
     for (int step = 1; step <= 10; ++step)
         Mouse(before.left + 100 + step * 20, before.top + 60 + step * 15);
     Mouse(before.left + 300, before.top + 210, MOUSEEVENTF_LEFTUP);
-    Sleep(200);
-    GetWindowRect(window, &after);
-    EXPECT_EQ(Text(RECT{ before.left + 200, before.top + 150, before.right + 200, before.bottom + 150 }), Text(after));
+    std::string dragged = Text(RECT{ before.left + 200, before.top + 150, before.right + 200, before.bottom + 150 });
+    EXPECT_TRUE(Await("the clock dragged to " + dragged, [&] { return GetWindowRect(window, &after) && Text(after) == dragged; }))
+        << "it is at " << Text(after);
     // A press on a shown control is the control's, not the start of a drag.
     RECT exit;
     GetWindowRect(GetDlgItem(window, 301), &exit);
@@ -168,7 +187,7 @@ TEST(ClockExeWithout, EachResourceTheClockGoesOnOrEndsAsItAllows)
 // is as it was, and its own still act, up to Exit on its tray menu.
 TEST(ClockExe, MessagesItHasNoUseForLeaveItAsItWasAndItsOwnStillActUpToTheTrayMenu)
 {
-    std::vector<HWND> known = TrayIcons();
+    std::vector<HWND> known = VisibleWindows({});
     ClockProcess clock;
     HWND window = clock.WaitForWindow();
     ASSERT_NE(nullptr, window);
@@ -199,60 +218,60 @@ TEST(ClockExe, MessagesItHasNoUseForLeaveItAsItWasAndItsOwnStillActUpToTheTrayMe
     for (const Sent& sent : messages)
         SendMessageTimeoutA(window, sent.message, sent.wParam, sent.lParam, SMTO_NORMAL, 1000, NULL);
     EXPECT_EQ(std::vector<std::string>{}, watcher.Boxes());
-    EXPECT_EQ(nullptr, OpenMenu());
+    EXPECT_EQ(nullptr, OpenMenu(clock.Id()));
     EXPECT_TRUE(ControlsShown(window, false));
     RECT frame;
     GetWindowRect(window, &frame);
     EXPECT_EQ("0,0,320,240", Text(frame));
-    EXPECT_EQ(0u, ChildProcesses(clock.Id()).size());
+    EXPECT_EQ(0u, clock.Started());
     std::string readout = WindowText(GetDlgItem(window, 302));
-    EXPECT_TRUE(WaitUntil([&] { return WindowText(GetDlgItem(window, 302)) != readout; })) << "stopped at " << readout;
+    EXPECT_TRUE(Await("the readout to move on from " + readout, [&] { return WindowText(GetDlgItem(window, 302)) != readout; }));
 
     // Adjust Time starts the system's panel, to run, not to be waited for:
-    // Wine lacks it, so rundll32 ends at once by itself.
+    // Wine lacks it, so rundll32 ends by itself.
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(300, BN_CLICKED), 0);
-    HANDLE started = NULL;
-    WaitUntil([&] {
-        for (DWORD child : ChildProcesses(clock.Id()))
-            started = started ? started : OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, child);
-        return started != NULL;
-    });
-    EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(started, 5000));
-    TerminateProcess(started, 0);  // stuck, it would hold the test's output open
-    CloseHandle(started);
+    EXPECT_EQ(1u, clock.Started());
+    EXPECT_TRUE(Await("the panel's process to end by itself", [&] { return clock.Accounting().ActiveProcesses == 1; }));
     SendMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
     EXPECT_TRUE(ControlsShown(window, true));
 
-    // The tray menu: About, then Exit.
+    // The tray menu: About, then Exit. The clock's icon is the window the
+    // shell showed for it: new since the clock started, holding no other.
     HWND icon = NULL;
-    ASSERT_TRUE(WaitUntil([&] {
-        for (HWND shown : TrayIcons())
-            if (std::find(known.begin(), known.end(), shown) == known.end())
-                icon = shown;
+    ASSERT_TRUE(Await("the clock's tray icon", [&] {
+        std::vector<HWND> shown = VisibleWindows({ clock.Id() });
+        for (HWND candidate : shown)
+            if (std::find(known.begin(), known.end(), candidate) == known.end() &&
+                std::none_of(shown.begin(), shown.end(), [&](HWND other) { return GetParent(other) == candidate; }))
+                icon = candidate;
         return icon != NULL;
     }));
     // Out of the way of the notification area in the top-left corner.
     SetWindowPos(window, NULL, 400, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     // Injected input does not reach Wine's stand-alone tray, so the press is
-    // handed to the icon's window, which tells its owner as usual.
-    auto openMenu = [&](std::vector<WPARAM> keys) {
+    // handed to the icon's window, which tells its owner as usual. The open
+    // menu reads every message of the clock's thread: an item's mnemonic
+    // chooses it in one step.
+    auto choose = [&](char mnemonic) {
         RECT place;
         GetWindowRect(icon, &place);
         SetCursorPos((place.left + place.right) / 2, (place.top + place.bottom) / 2);
         PostMessageA(icon, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10));
         PostMessageA(icon, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
-        EXPECT_TRUE(WaitUntil(OpenMenu));
-        for (WPARAM key : keys)
-            PostMessageA(window, WM_KEYDOWN, key, 0);
+        EXPECT_TRUE(Await("the clock's tray menu", [&] { return OpenMenu(clock.Id()) != NULL; }));
+        PostMessageA(window, WM_CHAR, mnemonic, 0);
+        EXPECT_TRUE(Await("the tray menu to close", [&] { return OpenMenu(clock.Id()) == NULL; }));
     };
-    openMenu({ VK_DOWN, VK_RETURN });
+    choose('a');
     HWND about = NULL;
-    ASSERT_TRUE(WaitUntil([&] { return (about = FindProcessWindow(clock.Id(), "#32770", "Thank You!")) != NULL; }));
+    ASSERT_TRUE(Await("the About box", [&] { return (about = FindProcessWindow(clock.Id(), "#32770", "Thank You!")) != NULL; }));
     EXPECT_EQ("deskclock, by the deskclock authors.\n\n  You can reach me at\ndeskclock@example.org",
               WindowText(GetDlgItem(about, 0xFFFF)));
     EXPECT_EQ(nullptr, GetWindow(about, GW_OWNER));
     SendMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
-    openMenu({ VK_DOWN, VK_DOWN, VK_RETURN });
+    // A press while the box's loop is ending would be lost in it.
+    EXPECT_TRUE(Await("the About box to go", [&] { return !IsWindow(about); }));
+    choose('e');
     EXPECT_EQ(0u, clock.WaitForExit());
 }
 

@@ -8,6 +8,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -20,13 +21,19 @@ inline std::string WindowText(HWND window)
     return text;
 }
 
+// Waits for a condition; a failure names what was awaited. The one bound is
+// generous, since it costs nothing when the condition comes, and a busy
+// machine may take long to bring it.
+const DWORD kPatienceMs = 60000;
+
 template <typename Condition>
-bool WaitUntil(Condition condition, DWORD timeoutMs = 5000)
+testing::AssertionResult Await(const std::string& what, Condition condition, DWORD timeoutMs = kPatienceMs)
 {
-    for (DWORD start = GetTickCount(); GetTickCount() - start < timeoutMs; Sleep(10))
-        if (condition())
-            return true;
-    return condition();
+    for (DWORD start = GetTickCount(); !condition(); Sleep(10))
+        if (GetTickCount() - start > timeoutMs)
+            return condition() ? testing::AssertionSuccess()
+                               : testing::AssertionFailure() << "waited " << timeoutMs / 1000 << " s for " << what;
+    return testing::AssertionSuccess();
 }
 
 // This test program's folder, where the clocks it starts are built.
@@ -78,7 +85,7 @@ private:
             if (WindowText(box) != "Version")
                 boxes_.push_back(WindowText(box) + ": " + WindowText(GetDlgItem(box, 0xFFFF)));
             SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-            WaitUntil([&] { return !IsWindowVisible(box); }, 2000);
+            EXPECT_TRUE(Await("a box to go once its OK was clicked", [&] { return !IsWindow(box); }));
         }
     }
 
@@ -87,89 +94,111 @@ private:
     std::thread thread_{ [this] { Watch(); } };
 };
 
-// The real clock, started from the build folder; ended, if still running,
-// when the test is done.
+// The real clock, started from the build folder in a job of its own, so that
+// every process it starts is counted, however briefly it runs; ended, with
+// all it started, when the test is done.
 class ClockProcess {
 public:
     explicit ClockProcess(const char* exe = "deskclock.exe")
     {
+        // Wine's desktop process, started by a program's first window when
+        // none runs, is then this test's child and not the clock's.
+        GetDesktopWindow();
         std::string file = TestFolder() + exe;
         std::string commandLine = "\"" + file + "\"";
         STARTUPINFOA startup = { sizeof(startup) };
         // Once seen to fail on a busy machine, just after another clock ended.
-        for (int tries = 0; tries < 3 && !info_.hProcess; ++tries)
-            if (!CreateProcessA(file.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &info_))
-                Sleep(500);
-        EXPECT_NE(nullptr, info_.hProcess) << file << ": error " << GetLastError();
+        EXPECT_TRUE(Await(file + " to start", [&] {
+            return CreateProcessA(file.c_str(), &commandLine[0], NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, NULL,
+                                  &startup, &info_) != FALSE;
+        }));
+        EXPECT_TRUE(AssignProcessToJobObject(job_, info_.hProcess));
+        ResumeThread(info_.hThread);
         CloseHandle(info_.hThread);
     }
 
     ~ClockProcess()
     {
-        TerminateProcess(info_.hProcess, 1);  // refused if it has ended
-        WaitForSingleObject(info_.hProcess, 5000);
+        TerminateJobObject(job_, 1);
+        EXPECT_TRUE(Await("the clock's processes to end", [&] { return Accounting().ActiveProcesses == 0; }));
         CloseHandle(info_.hProcess);
+        CloseHandle(job_);
     }
 
     DWORD Id() const { return info_.dwProcessId; }
 
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION Accounting() const
+    {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION counts = {};
+        QueryInformationJobObject(job_, JobObjectBasicAccountingInformation, &counts, sizeof(counts), NULL);
+        return counts;
+    }
+
+    // Every process the clock has started, those already ended included.
+    DWORD Started() const { return Accounting().TotalProcesses - 1; }
+
     // Its main window once shown with its three controls, answering the
-    // start-up notice on the way as a user would; null on time-out.
+    // start-up notice on the way as a user would; null if it never came.
     HWND WaitForWindow()
     {
         HWND window = NULL;
         // Shown only after its controls are made.
-        return WaitUntil([&] {
+        EXPECT_TRUE(Await("the clock's window", [&] {
             if (HWND notice = FindProcessWindow(Id(), "#32770", "Version"))
                 SendMessageA(GetDlgItem(notice, IDOK), BM_CLICK, 0, 0);
             return (window = FindProcessWindow(Id(), "MyWin", NULL)) && IsWindowVisible(window);
-        }, 20000) ? window : NULL;
+        }));
+        return window;
     }
 
-    // The exit code, or STILL_ACTIVE on time-out.
-    DWORD WaitForExit(DWORD timeoutMs = 10000)
+    // The exit code, or STILL_ACTIVE if it did not end.
+    DWORD WaitForExit()
     {
         DWORD code = STILL_ACTIVE;
-        if (WaitForSingleObject(info_.hProcess, timeoutMs) == WAIT_OBJECT_0)
+        if (WaitForSingleObject(info_.hProcess, kPatienceMs) == WAIT_OBJECT_0)
             GetExitCodeProcess(info_.hProcess, &code);
+        else
+            ADD_FAILURE() << "waited " << kPatienceMs / 1000 << " s for the clock to end";
         return code;
     }
 
 private:
+    HANDLE job_ = CreateJobObjectA(NULL, NULL);
     PROCESS_INFORMATION info_ = {};
 };
 
-inline std::vector<DWORD> ChildProcesses(DWORD parentId)
+// Every visible window of other processes than these, children included.
+inline std::vector<HWND> VisibleWindows(std::vector<DWORD> except)
 {
-    std::vector<DWORD> children;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    PROCESSENTRY32 entry = { sizeof(entry) };
-    // Wine's desktop, started by a program's first window when none runs, is
-    // not one of the program's own.
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
-        if (entry.th32ParentProcessID == parentId && lstrcmpiA(entry.szExeFile, "explorer.exe") != 0)
-            children.push_back(entry.th32ProcessID);
-    CloseHandle(snapshot);
-    return children;
+    except.push_back(GetCurrentProcessId());
+    struct Found {
+        std::vector<DWORD> except;
+        std::vector<HWND> windows;
+    } found = { except, {} };
+    WNDENUMPROC add = [](HWND window, LPARAM lParam) -> BOOL {
+        auto* found = reinterpret_cast<Found*>(lParam);
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (IsWindowVisible(window) && std::find(found->except.begin(), found->except.end(), owner) == found->except.end())
+            found->windows.push_back(window);
+        return TRUE;
+    };
+    EnumWindows(add, reinterpret_cast<LPARAM>(&found));
+    for (size_t i = 0, tops = found.windows.size(); i < tops; ++i)
+        EnumChildWindows(found.windows[i], add, reinterpret_cast<LPARAM>(&found));
+    return found.windows;
 }
 
-// The icons in Wine's stand-alone notification area.
-inline std::vector<HWND> TrayIcons()
+// The clock's open popup menu, or null.
+inline HWND OpenMenu(DWORD processId)
 {
-    std::vector<HWND> icons;
-    HWND tray = FindWindowA("__winex11_standalone_tray", NULL);
-    for (HWND icon = tray ? GetWindow(tray, GW_CHILD) : NULL; icon; icon = GetWindow(icon, GW_HWNDNEXT))
-        if (IsWindowVisible(icon))
-            icons.push_back(icon);
-    return icons;
-}
-
-// An open popup menu of any process, or null.
-inline HWND OpenMenu()
-{
-    for (HWND menu = FindWindowExA(NULL, NULL, "#32768", NULL); menu; menu = FindWindowExA(NULL, menu, "#32768", NULL))
-        if (IsWindowVisible(menu))
+    HWND menu = NULL;
+    while ((menu = FindWindowExA(NULL, menu, "#32768", NULL)) != NULL) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(menu, &owner);
+        if (owner == processId && IsWindowVisible(menu))
             return menu;
+    }
     return NULL;
 }
 
