@@ -3,7 +3,7 @@
 
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver64
-NEEDED_PACKAGES="cmake g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 wine xvfb xdotool x11-utils imagemagick googletest zip unzip debootstrap qemu-system-x86"
+NEEDED_PACKAGES="cmake make g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 wine xvfb xdotool x11-utils imagemagick googletest zip unzip debootstrap qemu-system-x86"
 
 install_packages() {
     local missing=""

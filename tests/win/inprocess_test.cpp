@@ -368,17 +368,26 @@ TEST_F(Clock, ADayOfTicksMenusAndKeysLeavesNothingBehindNorDoesAWindowOnceGone)
         }
     }
 
-    // A second window, made, painted and gone, leaves nothing behind either.
+    // A second window, made, painted and gone, leaves nothing behind either,
+    // but what the platform keeps of any window shown with a region: Wine 10
+    // keeps the region, which is the system's once given.
+    objects = GdiObjects();
+    HWND plain = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
+    SetWindowRgn(plain, CreateRectRgn(0, 0, 5, 5), FALSE);
+    ShowWindow(plain, SW_SHOWNOACTIVATE);
+    DestroyWindow(plain);
+    int kept = GdiObjects() - objects;
+    ASSERT_LE(kept, 1);
     objects = GdiObjects();
     window = CreateClockWindow(GetModuleHandleA(NULL));
     ShowWindow(window, SW_SHOW);
     UpdateWindow(window);
     DestroyWindow(window);
     Pump();
-    EXPECT_EQ(objects, GdiObjects());
+    EXPECT_EQ(objects + kept, GdiObjects());
     // Turned needles kept past their window would be let go of here.
     ReleaseHandTurnedNeedles();
-    EXPECT_EQ(objects, GdiObjects());
+    EXPECT_EQ(objects + kept, GdiObjects());
 }
 
 // Start-up's own failures: each reported in one "Error" box, ending with -1.

@@ -167,25 +167,29 @@ private:
     PROCESS_INFORMATION info_ = {};
 };
 
+struct FoundWindows {
+    std::vector<DWORD> except;
+    std::vector<HWND> windows;
+};
+
+inline BOOL CALLBACK AddVisibleWindow(HWND window, LPARAM lParam)
+{
+    auto* found = reinterpret_cast<FoundWindows*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (IsWindowVisible(window) && std::find(found->except.begin(), found->except.end(), owner) == found->except.end())
+        found->windows.push_back(window);
+    return TRUE;
+}
+
 // Every visible window of other processes than these, children included.
 inline std::vector<HWND> VisibleWindows(std::vector<DWORD> except)
 {
     except.push_back(GetCurrentProcessId());
-    struct Found {
-        std::vector<DWORD> except;
-        std::vector<HWND> windows;
-    } found = { except, {} };
-    WNDENUMPROC add = [](HWND window, LPARAM lParam) -> BOOL {
-        auto* found = reinterpret_cast<Found*>(lParam);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        if (IsWindowVisible(window) && std::find(found->except.begin(), found->except.end(), owner) == found->except.end())
-            found->windows.push_back(window);
-        return TRUE;
-    };
-    EnumWindows(add, reinterpret_cast<LPARAM>(&found));
+    FoundWindows found = { except, {} };
+    EnumWindows(AddVisibleWindow, reinterpret_cast<LPARAM>(&found));
     for (size_t i = 0, tops = found.windows.size(); i < tops; ++i)
-        EnumChildWindows(found.windows[i], add, reinterpret_cast<LPARAM>(&found));
+        EnumChildWindows(found.windows[i], AddVisibleWindow, reinterpret_cast<LPARAM>(&found));
     return found.windows;
 }
 

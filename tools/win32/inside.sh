@@ -18,8 +18,17 @@ test)
     start_xvfb
     start_wine "$DESKCLOCK_WIN32_PREFIX"
     echo "win32: $(wine --version), $(uname -m) kernel $(uname -r), route $DESKCLOCK_WIN32_ROUTE"
-    # The guest's preset runs the black-box tests only, for time.
-    ctest --preset "win32-$DESKCLOCK_WIN32_ROUTE"
+    # The test programs are run as they are, not through the host's ctest,
+    # whose generated files need the same CMake in the tree. The guest runs
+    # the black-box tests only, for time. Each test bounds its own waits; the
+    # time-out only ends a program that has stopped answering altogether.
+    tests="build/win32/blackbox_test.exe"
+    [ "$DESKCLOCK_WIN32_ROUTE" = guest ] || tests="build/win32/inprocess_test.exe $tests"
+    status=0
+    for test in $tests; do
+        timeout --kill-after=10 2400 "$WINE" "$test" || status=1
+    done
+    exit "$status"
     ;;
 clock)
     if [ -n "${DISPLAY:-}" ]; then

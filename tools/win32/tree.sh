@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds, from Debian's archive alone, the tree in which the shipped 32-bit
-# clock runs under 32-bit Wine: Wine with its i386 half, Xvfb, the X tools,
-# CMake for ctest and a kernel with its initramfs, so that the same tree can
+# clock runs under 32-bit Wine: Debian 13 with its Wine 10 and the i386 half,
+# Xvfb, the X tools and a kernel with its initramfs, so that the same tree can
 # also be booted as a QEMU guest where the host kernel runs no 32-bit code.
+# On a Debian 12 host the suite so runs under both Wine generations: 8 there,
+# 10 here.
 # 32-bit Wine never goes onto the host itself: it would take /usr/bin/wine
 # away from the wine64 the other tests use.
 #
@@ -19,7 +21,7 @@ mkdir -p "$dir"
 # A private mount namespace: whatever debootstrap or a package script mounts
 # inside the tree goes away with it, even when a step fails halfway.
 unshare --mount --propagation private \
-    debootstrap --arch=amd64 --variant=minbase bookworm "$dir" "$mirror" >"$dir.log" 2>&1 || {
+    debootstrap --arch=amd64 --variant=minbase trixie "$dir" "$mirror" >"$dir.log" 2>&1 || {
     tail -n 20 "$dir.log"
     exit 1
 }
@@ -54,13 +56,14 @@ modprobe 9pnet_virtio && modprobe 9p && mkdir -p "$share" &&
     { bash "$job" </dev/null 2>&1; echo $? >"$job.status"; } | cat
     cd /
     kill -KILL -1
-    sleep 1
-    umount "$share"
+    # The killed processes let go of the share as they end.
+    for _ in $(seq 600); do umount "$share" 2>/dev/null && break; sleep 0.1; done
 }
 sync
 mount -o remount,ro /
 echo o >/proc/sysrq-trigger
-sleep 60
+# PID 1 must not end before the power does.
+exec sleep infinity
 INIT
 chmod 755 "$dir/sbin/deskclock-init"
 
@@ -70,7 +73,7 @@ export DEBIAN_FRONTEND=noninteractive LANG=C.UTF-8
 dpkg --add-architecture i386
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
-    linux-image-amd64 kmod cmake wine wine32:i386 fonts-wine xvfb xdotool x11-utils imagemagick \
+    linux-image-amd64 kmod wine wine32:i386 fonts-wine xvfb xdotool x11-utils imagemagick \
     libfreetype6:i386 libfontconfig1:i386 libxrender1:i386 libxcursor1:i386 libxi6:i386 \
     libxrandr2:i386 libxinerama1:i386 libxcomposite1:i386 libxfixes3:i386 >/dev/null
 apt-get clean
