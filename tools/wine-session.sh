@@ -155,6 +155,17 @@ area_changed() {
     [ "${differ%%[ .]*}" -gt $((${size%x*} * ${size#*x} / 2)) ]
 }
 
+# Whether the tip of the tray's first icon is shown: a window of the tray's
+# process below the pointer resting on that icon.
+tray_tip_shown() {
+    local window Y
+    for window in $(xdotool search --onlyvisible --classname 'explorer.exe' 2>/dev/null); do
+        eval "$(xdotool getwindowgeometry --shell "$window" 2>/dev/null | grep -E '^Y=')"
+        [ "${Y:-0}" -gt 32 ] && return 0
+    done
+    return 1
+}
+
 # Runs the clock in the session's display as a person would meet it and saves
 # three pictures of it in the given folder: the clock on a desktop
 # (clock.png), with its controls shown (clock-controls.png) and with its tray
@@ -199,13 +210,21 @@ capture_clock() {
     await "the clock dragged to 140,100" clock_at 140 100 || return 1
     # Around the window, with some desktop on every side.
     import -window root -crop 360x280+120+80 +repage "$folder/clock.png"
-    # Its controls, 90 x 45 from (115, 90) of the window, after Down.
+    # Its controls, 90 x 45 from (115, 90) of the window, after Down; the
+    # keyboard follows the pointer.
     xdotool key Down
     await "the controls shown after Down" area_changed 90x45+255+190 "$folder/clock.png" 90x45+135+110 || return 1
     import -window root -crop 360x280+120+80 +repage "$folder/clock-controls.png"
-    # The menu opens at the pointer, beside the first icon of the stand-in.
-    xdotool mousemove 13 32 click 3
+    # The menu opens at the pointer, beside the first icon of the stand-in,
+    # as the right button goes down. A press before the icon has seen the
+    # pointer arrive can be lost (its tip showing tells that it has), and so
+    # can the menu if the button is let go of before it has opened.
+    xdotool mousemove 13 32
+    await "the tray icon's tip" tray_tip_shown || return 1
+    xdotool mousedown 3
     await "the tray menu" clock_menu_open || return 1
+    xdotool mouseup 3
+    await "the tray menu, the button let go of" clock_menu_open || return 1
     import -window root -crop 240x150+0+0 +repage "$folder/tray-menu.png"
     # The open menu keeps the keyboard: Esc is sent to the clock's window,
     # for the menu and then for the clock. The menu's Esc may reach the
@@ -217,3 +236,4 @@ capture_clock() {
     fi
     await "the clock to end after Esc" eval "! kill -0 $clock 2>/dev/null"
 }
+
