@@ -14,9 +14,11 @@ void ReadClockNow(HWND window);
 // Null, with nothing created, for a missing bitmap.
 HBITMAP CreateNeedleMask(HBITMAP bitmap, COLORREF keyColour);
 
-// Whether this platform rotates a blit made under a rotating world transform.
-// Decided once, before the first paint; until then blits are assumed to rotate.
-bool ProbeBlitRotation();
+// Whether this platform's blits under a rotating world transform draw a
+// needle as turning it by hand does, in bitmaps like the window's face.
+// Decided once, when the window is made; false also where a turned blit
+// fails while the face is drawn.
+bool ProbeBlitRotation(HWND window);
 extern bool blitsRotate;
 
 // Where blits do not rotate, needles are read once and turned by hand; this

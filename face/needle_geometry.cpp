@@ -97,3 +97,27 @@ void RotateNeedle(const NeedleImage& needle, const NeedleTransform& t, int left,
         }
     }
 }
+
+// Whether a pixel of `image` next to (x, y) has the colour given.
+static bool ColourNear(const uint32_t* image, int width, int height, int x, int y, uint32_t colour)
+{
+    for (int ny = y - 1; ny <= y + 1; ++ny)
+        for (int nx = x - 1; nx <= x + 1; ++nx)
+            if (nx >= 0 && ny >= 0 && nx < width && ny < height && (nx != x || ny != y) &&
+                (image[ny * width + nx] & 0xFFFFFF) == colour)
+                return true;
+    return false;
+}
+
+bool DrawingsAgree(const uint32_t* a, const uint32_t* b, int width, int height)
+{
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            uint32_t colourA = a[y * width + x] & 0xFFFFFF, colourB = b[y * width + x] & 0xFFFFFF;
+            if (colourA != colourB && !(ColourNear(b, width, height, x, y, colourA) &&
+                                        ColourNear(a, width, height, x, y, colourB)))
+                return false;
+        }
+    }
+    return true;
+}

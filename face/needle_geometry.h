@@ -50,4 +50,13 @@ PixelBox OpaqueBounds(const NeedleImage& needle);
 void RotateNeedle(const NeedleImage& needle, const NeedleTransform& t, int left, const PixelBox& box,
                   uint32_t* boxPixels, uint32_t* boxMask, int stride);
 
+// Whether two drawings of the same needle on the same face, rows of `width`
+// pixels (0x00RRGGBB), differ at most along the needle's edge: each pixel
+// where they differ has, among the eight around it, a pixel of the other
+// drawing in its own colour, and one of its own drawing in the other's colour.
+// Two ways of turning may well disagree on a pixel the edge only grazes; a
+// needle missing, stretched, or drawn with a fringe of another colour leaves
+// pixels with no such neighbour.
+bool DrawingsAgree(const uint32_t* a, const uint32_t* b, int width, int height);
+
 #endif

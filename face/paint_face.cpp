@@ -42,42 +42,6 @@ static HBITMAP CreatePixels(int width, int height, uint32_t** bits)
     return bitmap;
 }
 
-bool ProbeBlitRotation()
-{
-    // A 2 x 16 black bar turned 45 degrees: turned for real it leaves the far
-    // corner of its bounding box white; stretched into that box, it does not.
-    uint32_t* target;
-    uint32_t* bar;
-    HBITMAP targetBitmap = CreatePixels(24, 24, &target);
-    HBITMAP barBitmap = CreatePixels(2, 16, &bar);
-    HDC targetDC = CreateCompatibleDC(NULL);
-    HDC barDC = CreateCompatibleDC(NULL);
-    bool rotates = false;
-    if (targetBitmap && barBitmap && targetDC && barDC) {
-        for (int i = 0; i < 24 * 24; ++i)
-            target[i] = 0xFFFFFF;
-        for (int i = 0; i < 2 * 16; ++i)
-            bar[i] = 0x000000;
-        HGDIOBJ targetPrevious = SelectObject(targetDC, targetBitmap);
-        HGDIOBJ barPrevious = SelectObject(barDC, barBitmap);
-        SetGraphicsMode(targetDC, GM_ADVANCED);
-        XFORM turn = { 0.70710678f, 0.70710678f, -0.70710678f, 0.70710678f, 16.0f, 4.0f };
-        SetWorldTransform(targetDC, &turn);
-        BitBlt(targetDC, 0, 0, 2, 16, barDC, 0, 0, SRCCOPY);
-        GdiFlush();
-        bool onTheBar = (target[10 * 24 + 10] & 0xFFFFFF) == 0;
-        bool besideIt = (target[14 * 24 + 15] & 0xFFFFFF) == 0xFFFFFF;
-        rotates = onTheBar && besideIt;
-        SelectObject(targetDC, targetPrevious);
-        SelectObject(barDC, barPrevious);
-    }
-    DeleteDC(targetDC);
-    DeleteDC(barDC);
-    DeleteObject(targetBitmap);
-    DeleteObject(barBitmap);
-    return rotates;
-}
-
 // The pixels of a bitmap that is selected nowhere, as 32-bit top-down rows.
 static uint32_t* ReadPixels(HDC reference, HBITMAP bitmap, int width, int height)
 {
@@ -184,27 +148,29 @@ static void DrawNeedleTurnedByHand(HDC paint, HDC memory, HandTurnedNeedle& turn
     SelectObject(memory, previous);
 }
 
-static void DrawNeedle(HDC paint, HDC memory, HBITMAP needle, HBITMAP mask, BITMAP& size,
-                       HandTurnedNeedle& turned, double angle, int cx, int cy)
+// Draws a needle turned by blits under a world transform, or by hand; false
+// where a blit on the turning path failed.
+static bool DrawNeedle(HDC paint, HDC memory, HBITMAP needle, HBITMAP mask, BITMAP& size,
+                       HandTurnedNeedle& turned, double angle, int cx, int cy, bool rotate)
 {
-    if (!blitsRotate) {
+    if (!rotate) {
         GetObjectA(needle, sizeof(size), &size);
         if (mask && size.bmWidth > 0)
             DrawNeedleTurnedByHand(paint, memory, turned, needle, mask, size,
                                    MakeNeedleTransform(angle, cx, cy));
-        return;
+        return true;
     }
     SelectObject(memory, mask);
     GetObjectA(needle, sizeof(size), &size);
     // Without its mask a needle would blacken its whole square: leave it out.
     if (!mask)
-        return;
+        return true;
     int left = NeedleLeft(size.bmWidth);
     XFORM turn = ToXform(MakeNeedleTransform(angle, cx, cy));
     SetWorldTransform(paint, &turn);
-    BitBlt(paint, left, 0, size.bmWidth, size.bmHeight, memory, 0, 0, SRCAND);
+    bool masked = BitBlt(paint, left, 0, size.bmWidth, size.bmHeight, memory, 0, 0, SRCAND) != FALSE;
     SelectObject(memory, needle);
-    BitBlt(paint, left, 0, size.bmWidth, size.bmHeight, memory, 0, 0, SRCPAINT);
+    return BitBlt(paint, left, 0, size.bmWidth, size.bmHeight, memory, 0, 0, SRCPAINT) && masked;
 }
 
 void DrawClockFace(HDC target, HWND window)
@@ -217,13 +183,67 @@ void DrawClockFace(HDC target, HWND window)
     int cy = (client.bottom - client.top) / 2;
 
     HDC minuteDC = CreateCompatibleDC(target);
-    DrawNeedle(target, minuteDC, clockApp.minuteNeedle, clockApp.minuteMask, minuteSize,
-               minuteTurned, clockState.minuteAngle, cx, cy);
+    bool drawn = DrawNeedle(target, minuteDC, clockApp.minuteNeedle, clockApp.minuteMask, minuteSize,
+                            minuteTurned, clockState.minuteAngle, cx, cy, blitsRotate);
     HDC hourDC = CreateCompatibleDC(target);
-    DrawNeedle(target, hourDC, clockApp.hourNeedle, clockApp.hourMask, hourSize,
-               hourTurned, clockState.hourAngle, cx, cy);
+    drawn = DrawNeedle(target, hourDC, clockApp.hourNeedle, clockApp.hourMask, hourSize,
+                       hourTurned, clockState.hourAngle, cx, cy, blitsRotate) && drawn;
     DeleteDC(minuteDC);
     DeleteDC(hourDC);
+    // A platform that failed a turned blit once may fail it again: from now on
+    // the needles are turned by hand, and this face is drawn afresh that way
+    // before anything of it is shown.
+    if (!drawn) {
+        blitsRotate = false;
+        ModifyWorldTransform(target, NULL, MWT_IDENTITY);
+        DrawClockFace(target, window);
+    }
+}
+
+bool ProbeBlitRotation(HWND window)
+{
+    // A small red needle on a grey face, turned 30 degrees both ways, in
+    // bitmaps made like the face's: the face turns needles by blits only
+    // where that draws what turning by hand does.
+    const int kSide = 32;
+    HDC screen = GetDC(window);
+    HBITMAP needle = CreateCompatibleBitmap(screen, 8, 24);
+    HBITMAP faces[2] = { CreateCompatibleBitmap(screen, kSide, kSide), CreateCompatibleBitmap(screen, kSide, kSide) };
+    ReleaseDC(window, screen);
+    HDC dc = CreateCompatibleDC(NULL);
+    HDC memory = CreateCompatibleDC(NULL);
+    HGDIOBJ previous = SelectObject(dc, needle);
+    RECT whole = { 0, 0, 8, 24 }, bar = { 2, 0, 6, 20 };
+    FillRect(dc, &whole, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    HBRUSH red = CreateSolidBrush(RGB(200, 0, 0));
+    FillRect(dc, &bar, red);
+    DeleteObject(red);
+    SelectObject(dc, previous);
+    HBITMAP mask = CreateNeedleMask(needle, RGB(255, 255, 255));
+    HandTurnedNeedle turned = {};
+    uint32_t* drawings[2] = {};
+    for (int i = 0; i < 2 && mask; ++i) {
+        BITMAP size;
+        previous = SelectObject(dc, faces[i]);
+        RECT face = { 0, 0, kSide, kSide };
+        FillRect(dc, &face, static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH)));
+        SetGraphicsMode(dc, GM_ADVANCED);
+        bool drawn = DrawNeedle(dc, memory, needle, mask, size, turned, 30, 12, 26, i == 0);
+        ModifyWorldTransform(dc, NULL, MWT_IDENTITY);
+        SelectObject(dc, previous);
+        drawings[i] = drawn ? ReadPixels(dc, faces[i], kSide, kSide) : NULL;
+    }
+    bool rotates = drawings[0] && drawings[1] && DrawingsAgree(drawings[0], drawings[1], kSide, kSide);
+    free(drawings[0]);
+    free(drawings[1]);
+    Forget(turned);
+    DeleteDC(dc);
+    DeleteDC(memory);
+    DeleteObject(needle);
+    DeleteObject(mask);
+    DeleteObject(faces[0]);
+    DeleteObject(faces[1]);
+    return rotates;
 }
 
 void CreateFaceBuffer(HWND window)

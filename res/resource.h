@@ -24,5 +24,6 @@
 /* Timers */
 #define IDT_SECOND          303
 #define IDT_MINUTE          304
+#define IDT_TRAY_RETRY      305
 
 #endif

@@ -10,14 +10,14 @@
 
 ProcessLauncher launchProcess = LaunchProcess;
 
-bool LaunchProcess(const char* application, char* commandLine)
+bool LaunchProcess(const char* application, char* commandLine, const char* folder)
 {
     STARTUPINFOA startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_SHOW;
     PROCESS_INFORMATION process;
-    if (!CreateProcessA(application, commandLine, NULL, NULL, FALSE, 0, NULL, NULL,
+    if (!CreateProcessA(application, commandLine, NULL, NULL, FALSE, 0, NULL, folder,
                         &startup, &process))
         return false;
     CloseHandle(process.hThread);
@@ -27,17 +27,21 @@ bool LaunchProcess(const char* application, char* commandLine)
 
 // A bare "rundll32.exe" would be looked for in the program's folder and the
 // current folder before the system's, so a planted copy there would run: name
-// the system's own by its full path.
+// the system's own by its full path. The panel itself looks for timedate.cpl
+// in its current folder where the system has none: started in the system
+// folder, nothing left in the clock's folder can stand in for it.
 static void StartDateTimePanel()
 {
     static const char kRundll[] = "\\rundll32.exe";
+    char folder[MAX_PATH];
     char application[MAX_PATH];
-    UINT length = GetSystemDirectoryA(application, MAX_PATH);
+    UINT length = GetSystemDirectoryA(folder, MAX_PATH);
     if (length == 0 || length + sizeof(kRundll) > sizeof(application))
         return;
+    memcpy(application, folder, length);
     memcpy(application + length, kRundll, sizeof(kRundll));
     char commandLine[] = "rundll32.exe shell32.dll,Control_RunDLL timedate.cpl";
-    launchProcess(application, commandLine);
+    launchProcess(application, commandLine, folder);
 }
 
 static HWND CreateChild(HWND parent, const char* className, const char* text, DWORD style,
@@ -90,10 +94,47 @@ static const char kTrayTip[] = "Hello World!";
 // Sent to every top-level window when the shell (re)starts its taskbar.
 static UINT taskbarCreated;
 
+// The shell may not take the icon at once: at log-on its notification area
+// may not be ready yet, and a busy shell can time out. Without the icon and
+// without a taskbar button nothing would reach the clock, so it asks again
+// every 2 seconds for 2 minutes, and whenever the taskbar is made anew.
+static const int kTrayTries = 60;
+static int trayTriesLeft;
+
+static void TrayIconAdded(HWND window, bool added)
+{
+    trayTriesLeft = added ? 0 : kTrayTries;
+    if (added)
+        KillTimer(window, IDT_TRAY_RETRY);
+    else
+        SetTimer(window, IDT_TRAY_RETRY, 2000, NULL);
+}
+
+// The first icon handle is let go of after the first add, so later adds load it again.
+static bool AddClockIcon(HWND window, HICON icon)
+{
+    return AddTrayIcon(window, IDI_CLOCK, icon, kTrayTip) != FALSE;
+}
+
+static HICON LoadClockIcon()
+{
+    return LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_CLOCK));
+}
+
+static void RetryTrayIcon(HWND window)
+{
+    if (trayTriesLeft == 0)
+        return;
+    if (AddClockIcon(window, LoadClockIcon()))
+        TrayIconAdded(window, true);
+    else if (--trayTriesLeft == 0)
+        KillTimer(window, IDT_TRAY_RETRY);
+}
+
 static void OnCreate(HWND window)
 {
     taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-    AddTrayIcon(window, IDI_CLOCK, clockApp.trayIcon, kTrayTip);
+    TrayIconAdded(window, AddClockIcon(window, clockApp.trayIcon));
     ApplyClockShape(window);
     CreateClockControls(window);
     ShowWindow(clockApp.adjustButton, SW_HIDE);
@@ -104,7 +145,7 @@ static void OnCreate(HWND window)
     clockApp.hourMask = CreateNeedleMask(clockApp.hourNeedle, RGB(255, 255, 255));
     if (!clockApp.minuteMask && !clockApp.hourMask)
         ReportError(window, "Could not create masks!", MB_ICONWARNING);
-    blitsRotate = ProbeBlitRotation();
+    blitsRotate = ProbeBlitRotation(window);
     CreateFaceBuffer(window);
 }
 
@@ -119,6 +160,8 @@ static void OnDestroy(HWND window)
     RemoveTrayIcon(window, IDI_CLOCK);
     KillTimer(window, IDT_SECOND);
     KillTimer(window, IDT_MINUTE);
+    KillTimer(window, IDT_TRAY_RETRY);
+    trayTriesLeft = 0;
     DeleteBitmap(&clockApp.minuteNeedle);
     DeleteBitmap(&clockApp.minuteMask);
     DeleteBitmap(&clockApp.hourNeedle);
@@ -159,12 +202,10 @@ static void OnCommand(HWND window, WPARAM wParam)
 }
 
 // A restarted shell has lost every tray icon, and without a taskbar button
-// the tray is the only way to reach the clock: put the icon back. The first
-// icon handle was let go of after the first add, so it is loaded again.
+// the tray is the only way to reach the clock: put the icon back.
 static void OnTaskbarCreated(HWND window)
 {
-    AddTrayIcon(window, IDI_CLOCK, LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_CLOCK)),
-                kTrayTip);
+    TrayIconAdded(window, AddClockIcon(window, LoadClockIcon()));
 }
 
 LRESULT CALLBACK ClockWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -181,7 +222,12 @@ LRESULT CALLBACK ClockWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_ERASEBKGND: return 1;
     case WM_KEYDOWN: OnKeyDown(wParam); return 0;
     case WM_COMMAND: OnCommand(window, wParam); return 0;
-    case WM_TIMER:   UpdateClockHands(window, wParam); return 0;
+    case WM_TIMER:
+        if (wParam == IDT_TRAY_RETRY)
+            RetryTrayIcon(window);
+        else
+            UpdateClockHands(window, wParam);
+        return 0;
     // A press anywhere on the face moves the window, as a press on a caption would.
     case WM_LBUTTONDOWN:
         SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);

@@ -84,6 +84,30 @@ TEST(NeedleTransform, TurnsClockwiseFromTwelveAboutTheCentreByTheClocksOwnHalfTu
     EXPECT_EQ(-64, NeedleLeft(128));
 }
 
+// Blits turn needles only where they draw what turning by hand does: the two
+// drawings may differ along the needle's edge, nowhere else.
+TEST(DrawingsAgree, OnlyAlongTheNeedlesEdge)
+{
+    const uint32_t grey = 0x808080, red = 0xC80000;
+    std::vector<uint32_t> drawn(36, grey);  // 6 x 6, a bar down columns 2 and 3
+    for (int y = 0; y < 6; ++y)
+        drawn[y * 6 + 2] = drawn[y * 6 + 3] = red;
+    auto changed = [&](int x, int y, uint32_t colour, std::vector<uint32_t> image) {
+        image[y * 6 + x] = colour;
+        return image;
+    };
+    std::vector<uint32_t> edge = changed(4, 1, red, changed(1, 3, red, changed(3, 4, grey, drawn)));
+    EXPECT_TRUE(DrawingsAgree(drawn.data(), edge.data(), 6, 6));
+    EXPECT_TRUE(DrawingsAgree(edge.data(), drawn.data(), 6, 6));
+    const struct { const char* name; std::vector<uint32_t> image; } unlike[] = {
+        { "needle missing", std::vector<uint32_t>(36, grey) },
+        { "a fringe of black", changed(4, 2, 0x000000, drawn) },
+        { "stretched into its corner", changed(5, 5, red, drawn) },
+    };
+    for (const auto& other : unlike)
+        EXPECT_FALSE(DrawingsAgree(drawn.data(), other.image.data(), 6, 6)) << other.name;
+}
+
 TEST(TurningByHand, OnlyTheShownPartOfANeedleIsTurned)
 {
     std::vector<uint32_t> pixels(40, 0), mask(40, 0xFFFFFF);

@@ -228,10 +228,14 @@ TEST(ClockExe, MessagesItHasNoUseForLeaveItAsItWasAndItsOwnStillActUpToTheTrayMe
     EXPECT_TRUE(Await("the readout to move on from " + readout, [&] { return WindowText(GetDlgItem(window, 302)) != readout; }));
 
     // Adjust Time starts the system's panel, to run, not to be waited for:
-    // Wine lacks it, so rundll32 ends by itself.
+    // Wine lacks it, so rundll32 ends by itself, and the one planted in the
+    // folder the clock was started from is not taken for it.
+    std::string mark = TestFolder() + "timedate.loaded";
+    DeleteFileA(mark.c_str());
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(300, BN_CLICKED), 0);
     EXPECT_EQ(1u, clock.Started());
     EXPECT_TRUE(Await("the panel's process to end by itself", [&] { return clock.Accounting().ActiveProcesses == 1; }));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(mark.c_str())) << "the planted timedate.cpl was loaded";
     SendMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
     EXPECT_TRUE(ControlsShown(window, true));
 

@@ -70,9 +70,14 @@ struct NotifyCall {
     bool iconAlive;
 };
 std::vector<NotifyCall> notifyCalls;
+int refusedAdds;  // by a shell not ready yet, unrecorded
 BOOL(WINAPI* realNotify)(DWORD, PNOTIFYICONDATAA);
 BOOL WINAPI RecordNotify(DWORD message, PNOTIFYICONDATAA data)
 {
+    if (message == NIM_ADD && refusedAdds > 0) {
+        --refusedAdds;
+        return FALSE;
+    }
     NotifyCall call = { message, {}, false };
     memcpy(&call.record, data, std::min<size_t>(data->cbSize, sizeof(call.record)));
     ICONINFO info;
@@ -106,6 +111,7 @@ HWND watched;
 int windowBlits;
 SIZE lastBlit;
 int firstFrameMinute = -1;
+bool failTurnedBlits;
 BOOL(WINAPI* realBitBlt)(HDC, int, int, int, int, HDC, int, int, DWORD);
 BOOL WINAPI CountBitBlt(HDC dc, int x, int y, int width, int height, HDC from, int fromX, int fromY, DWORD rop)
 {
@@ -115,6 +121,9 @@ BOOL WINAPI CountBitBlt(HDC dc, int x, int y, int width, int height, HDC from, i
     }
     if (firstFrameMinute < 0 && clockApp.mainWindow && WindowFromDC(dc) == clockApp.mainWindow)
         firstFrameMinute = clockState.minuteAngle;
+    XFORM turn;
+    if (failTurnedBlits && GetWorldTransform(dc, &turn) && turn.eM12 != 0)
+        return FALSE;
     return realBitBlt(dc, x, y, width, height, from, fromX, fromY, rop);
 }
 
@@ -144,9 +153,9 @@ void WINAPI SimulatedLocalTime(SYSTEMTIME* time) { *time = simulatedTime; }
 
 // Each launch as "application|command line".
 std::vector<std::string> launches;
-bool RecordLaunch(const char* application, char* commandLine)
+bool RecordLaunch(const char* application, char* commandLine, const char* folder)
 {
-    launches.push_back(std::string(application) + "|" + commandLine);
+    launches.push_back(std::string(application) + "|" + commandLine + "|" + (folder ? folder : "(the clock's)"));
     return true;
 }
 
@@ -277,7 +286,7 @@ TEST_F(Clock, TicksWriteTheTimeAndRepaintAsTheirTimerOrAdjustTimeCallsForAndEscE
     SendMessageA(window, WM_COMMAND, MAKEWPARAM(IDC_ADJUST_TIME, 1), 0);  // the id is all that counts
     char system[MAX_PATH];
     GetSystemDirectoryA(system, MAX_PATH);
-    std::string panel = std::string(system) + "\\rundll32.exe|rundll32.exe shell32.dll,Control_RunDLL timedate.cpl";
+    std::string panel = std::string(system) + "\\rundll32.exe|rundll32.exe shell32.dll,Control_RunDLL timedate.cpl|" + system;
     EXPECT_EQ((std::vector<std::string>{ panel, panel }), launches);
     EXPECT_EQ(window, GetFocus());
     Tick(IDT_SECOND);
@@ -302,6 +311,30 @@ TEST_F(Clock, LoopSleepsUntilAMessageComesAndEndsAfterThoseBeforeTheQuit)
     EXPECT_EQ(0, RunMessageLoop());
     EXPECT_EQ(0, polls) << "peeks at an empty queue without waiting";
     EXPECT_TRUE(IsWindowVisible(Child(IDC_EXIT)));
+}
+
+// A shell that does not take the icon at first is asked again every 2
+// seconds until it does, for 2 minutes at most, and again once its taskbar
+// is made anew.
+TEST_F(Clock, TheTrayIconIsAskedForAgainUntilTheShellTakesIt)
+{
+    auto adds = [] {
+        return std::count_if(notifyCalls.begin(), notifyCalls.end(), [](const NotifyCall& c) { return c.message == NIM_ADD; });
+    };
+    DestroyWindow(window);
+    notifyCalls.clear();
+    refusedAdds = 2;
+    clockApp.trayIcon = CopyIcon(LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_CLOCK)));
+    window = CreateClockWindow(GetModuleHandleA(NULL));
+    EXPECT_TRUE(Await("the third request for the tray icon", [&] { Pump(); return refusedAdds == 0 && adds() == 1; }));
+    Tick(IDT_TRAY_RETRY);
+    EXPECT_EQ(1, adds()) << "taken: no more requests";
+    refusedAdds = 1000;
+    SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
+    for (int tick = 0; tick < 70; ++tick)
+        Tick(IDT_TRAY_RETRY);
+    EXPECT_EQ(1000 - 61, refusedAdds) << "once on the new taskbar, then 60 times";
+    refusedAdds = 0;
 }
 
 // A day of ticks, tray menus, keys and Adjust Time, the user working in
@@ -597,6 +630,15 @@ TEST_F(Face, NeedlesOnBothPathsAndEachRepaintAsOneBlit)
             ExpectNeedle(180, 6, 30, RGB(0, 0, 200));
         }
     }
+    // A turned blit that fails: the needles are turned by hand from then on,
+    // this face's included.
+    UseNeedles(shipped[0], shipped[1], shipped[2], shipped[3]);
+    blitsRotate = failTurnedBlits = true;
+    Render(30, 150.0f);
+    failTurnedBlits = false;
+    EXPECT_FALSE(blitsRotate);
+    ExpectNeedle(30, 40, 64);
+    ExpectNeedle(150, 6, 30);
     watched = NULL;
     ReleaseDC(window, shown);
 }

@@ -106,11 +106,13 @@ public:
         GetDesktopWindow();
         std::string file = TestFolder() + exe;
         std::string commandLine = "\"" + file + "\"";
+        // Started from its own folder, as from a shortcut or an Explorer window.
+        std::string folder = file.substr(0, file.find_last_of("\\/") + 1);
         STARTUPINFOA startup = { sizeof(startup) };
         // Once seen to fail on a busy machine, just after another clock ended.
         EXPECT_TRUE(Await(file + " to start", [&] {
-            return CreateProcessA(file.c_str(), &commandLine[0], NULL, NULL, FALSE, CREATE_SUSPENDED, NULL, NULL,
-                                  &startup, &info_) != FALSE;
+            return CreateProcessA(file.c_str(), &commandLine[0], NULL, NULL, FALSE, CREATE_SUSPENDED, NULL,
+                                  folder.c_str(), &startup, &info_) != FALSE;
         }));
         EXPECT_TRUE(AssignProcessToJobObject(job_, info_.hProcess));
         ResumeThread(info_.hThread);
