@@ -108,14 +108,5 @@ TEST(DrawingsAgree, OnlyAlongTheNeedlesEdge)
         EXPECT_FALSE(DrawingsAgree(drawn.data(), other.image.data(), 6, 6)) << other.name;
 }
 
-TEST(TurningByHand, OnlyTheShownPartOfANeedleIsTurned)
-{
-    std::vector<uint32_t> pixels(40, 0), mask(40, 0xFFFFFF);
-    for (int row = 1; row < 7; ++row)
-        mask[row * 5 + 2] = 0;  // a bar in column 2, rows 1 to 6 of a 5 x 8 needle
-    PixelBox shown = OpaqueBounds(NeedleImage{ 5, 8, pixels.data(), mask.data() });
-    EXPECT_EQ("2,1,3,7", std::to_string(shown.left) + "," + std::to_string(shown.top) + "," +
-                             std::to_string(shown.right) + "," + std::to_string(shown.bottom));
-}
 
 }  // namespace

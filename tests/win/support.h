@@ -1,5 +1,4 @@
-// Helpers shared by the Windows tests: boxes closed as a user would, and a
-// real clock process with the windows it shows.
+// Helpers of the Windows tests: waits, boxes closed as a user would, real clocks.
 #ifndef DESKCLOCK_TESTS_SUPPORT_H
 #define DESKCLOCK_TESTS_SUPPORT_H
 
@@ -21,9 +20,8 @@ inline std::string WindowText(HWND window)
     return text;
 }
 
-// Waits for a condition; a failure names what was awaited. The one bound is
-// generous, since it costs nothing when the condition comes, and a busy
-// machine may take long to bring it.
+// Waits for a condition; a failure names what was awaited. The bound is generous:
+// it costs nothing when the condition comes, and a busy machine may be slow.
 const DWORD kPatienceMs = 60000;
 
 template <typename Condition>
@@ -57,9 +55,8 @@ inline HWND FindProcessWindow(DWORD processId, const char* className, const char
     return NULL;
 }
 
-// Closes message boxes of any process as they appear, from a thread of its
-// own (a modal box blocks the thread that showed it), and records all but the
-// start-up notice as "caption: text" until asked for them.
+// Closes message boxes as they appear, from a thread of its own (a modal box
+// blocks its thread), and records all but the notice as "caption: text".
 class BoxWatcher {
 public:
     ~BoxWatcher() { Boxes(); }
@@ -94,15 +91,13 @@ private:
     std::thread thread_{ [this] { Watch(); } };
 };
 
-// The real clock, started from the build folder in a job of its own, so that
-// every process it starts is counted, however briefly it runs; ended, with
-// all it started, when the test is done.
+// The real clock, in a job of its own that counts every process it starts,
+// however briefly it runs; ended with all of them when the test is done.
 class ClockProcess {
 public:
     explicit ClockProcess(const char* exe = "deskclock.exe")
     {
-        // Wine's desktop process, started by a program's first window when
-        // none runs, is then this test's child and not the clock's.
+        // Wine's desktop process, if it must be started, is then not the clock's.
         GetDesktopWindow();
         std::string file = TestFolder() + exe;
         std::string commandLine = "\"" + file + "\"";
@@ -129,6 +124,7 @@ public:
 
     DWORD Id() const { return info_.dwProcessId; }
 
+    // Its processes and those it started: running now, and ever.
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION Accounting() const
     {
         JOBOBJECT_BASIC_ACCOUNTING_INFORMATION counts = {};
@@ -136,11 +132,7 @@ public:
         return counts;
     }
 
-    // Every process the clock has started, those already ended included.
-    DWORD Started() const { return Accounting().TotalProcesses - 1; }
-
-    // Its main window once shown with its three controls, answering the
-    // start-up notice on the way as a user would; null if it never came.
+    // Its window once shown, the start-up notice answered on the way.
     HWND WaitForWindow()
     {
         HWND window = NULL;
@@ -169,43 +161,28 @@ private:
     PROCESS_INFORMATION info_ = {};
 };
 
-struct FoundWindows {
-    std::vector<DWORD> except;
-    std::vector<HWND> windows;
-};
-
-inline BOOL CALLBACK AddVisibleWindow(HWND window, LPARAM lParam)
+// The visible windows of other processes than this and the one given.
+inline std::vector<HWND> VisibleWindows(DWORD except = 0)
 {
-    auto* found = reinterpret_cast<FoundWindows*>(lParam);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    if (IsWindowVisible(window) && std::find(found->except.begin(), found->except.end(), owner) == found->except.end())
-        found->windows.push_back(window);
-    return TRUE;
-}
-
-// Every visible window of other processes than these, children included.
-inline std::vector<HWND> VisibleWindows(std::vector<DWORD> except)
-{
-    except.push_back(GetCurrentProcessId());
-    FoundWindows found = { except, {} };
-    EnumWindows(AddVisibleWindow, reinterpret_cast<LPARAM>(&found));
-    for (size_t i = 0, tops = found.windows.size(); i < tops; ++i)
-        EnumChildWindows(found.windows[i], AddVisibleWindow, reinterpret_cast<LPARAM>(&found));
-    return found.windows;
+    std::vector<HWND> found;
+    for (HWND top = GetTopWindow(NULL); top; top = GetWindow(top, GW_HWNDNEXT)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(top, &owner);
+        if (owner == except || owner == GetCurrentProcessId() || !IsWindowVisible(top))
+            continue;
+        found.push_back(top);
+        for (HWND child = GetWindow(top, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+            if (IsWindowVisible(child))
+                found.push_back(child);
+    }
+    return found;
 }
 
 // The clock's open popup menu, or null.
 inline HWND OpenMenu(DWORD processId)
 {
-    HWND menu = NULL;
-    while ((menu = FindWindowExA(NULL, menu, "#32768", NULL)) != NULL) {
-        DWORD owner = 0;
-        GetWindowThreadProcessId(menu, &owner);
-        if (owner == processId && IsWindowVisible(menu))
-            return menu;
-    }
-    return NULL;
+    HWND menu = FindProcessWindow(processId, "#32768", NULL);
+    return IsWindowVisible(menu) ? menu : NULL;
 }
 
 #endif
