@@ -24,6 +24,13 @@ std::string Text(RECT r)
     return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," + std::to_string(r.bottom);
 }
 
+std::string Place(HWND window)
+{
+    RECT r = {};
+    GetWindowRect(window, &r);
+    return Text(r);
+}
+
 // The pointer moved to a screen point (given 0 to 65536 across the screen),
 // and a button pressed or let go there. Under Wine a move also moves the X
 // pointer, which the window under it hears of later as a move of its own.
@@ -37,9 +44,8 @@ void Mouse(int x, int y, DWORD flags = 0)
     SendInput(1, &input, sizeof(input));
 }
 
-// Wine prefers its own DLLs to one beside a program unless told otherwise, as
-// it is told for programs that bring their own: so told, a uxtheme.dll planted
-// there (any module will do) would be loaded with the clock's window.
+// Wine prefers its own DLLs to one beside a program unless told otherwise: so told,
+// a uxtheme.dll planted there (any module will do) would be loaded with the window.
 TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindowAndAnswersKeysDragAndExit)
 {
     std::string folder = TestFolder();
@@ -49,8 +55,7 @@ TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindow
         ASSERT_TRUE(CopyFileA((folder + "deskclock.exe").c_str(), (folder + copy).c_str(), FALSE));
     GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof(overrides));
     SetEnvironmentVariableA("WINEDLLOVERRIDES", (std::string(overrides) + ";uxtheme=n,b").c_str());
-    // The drag below starts here: put there before the window exists, the
-    // pointer's late move cannot reach it during the drag.
+    // The drag starts here: put there before the window exists, its late move cannot reach the drag.
     SetCursorPos(100, 60);
     ClockProcess clock("planted\\deskclock.exe");
     SetEnvironmentVariableA("WINEDLLOVERRIDES", overrides);
@@ -62,8 +67,7 @@ TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindow
     HWND window = clock.WaitForWindow();
     ASSERT_NE(nullptr, window);
 
-    // The time, on the screen: the window is at the top-left corner, centred
-    // on (160, 120). Read afresh each time, in case the minute turns.
+    // The time on the screen, centred on (160, 120); read afresh each time, in case the minute turns.
     HDC screen = GetDC(NULL);
     EXPECT_TRUE(Await("the needles and the minute's text at the time", [&] {
         SYSTEMTIME now;
@@ -80,8 +84,7 @@ TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindow
     ReleaseDC(NULL, screen);
 
     RECT rect;
-    GetWindowRect(window, &rect);
-    EXPECT_EQ("0,0,320,240", Text(rect));
+    EXPECT_EQ("0,0,320,240", Place(window));
     EXPECT_EQ(LONG(WS_POPUPWINDOW), GetWindowLongA(window, GWL_STYLE) & (WS_POPUPWINDOW | WS_CAPTION | WS_CHILD));
     // A tool window has no taskbar button.
     EXPECT_EQ(LONG(WS_EX_TOOLWINDOW), GetWindowLongA(window, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_APPWINDOW | 0x00C00000));
@@ -119,21 +122,15 @@ TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindow
         SendMessageA(window, WM_KEYDOWN, press.key, 1);
         EXPECT_TRUE(ControlsShown(window, press.shown)) << press.key;
     }
-    RECT before, after;
-    GetWindowRect(window, &before);
-    Mouse(before.left + 100, before.top + 60, MOUSEEVENTF_LEFTDOWN);
-    // Once the clock is moving its window it holds the pointer, and the moves
-    // reach it only as input, in order.
+    Mouse(100, 60, MOUSEEVENTF_LEFTDOWN);
+    // Once the clock moves its window it holds the pointer: moves reach it as input, in order.
     GUITHREADINFO moving = { sizeof(moving) };
     EXPECT_TRUE(Await("the clock to start moving its window", [&] {
         return GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &moving) && (moving.flags & GUI_INMOVESIZE);
     }));
-    // One move, let go of there: a move between would reach the clock twice,
-    // the second time late, from the X pointer.
-    Mouse(before.left + 300, before.top + 210, MOUSEEVENTF_LEFTUP);
-    std::string dragged = Text(RECT{ before.left + 200, before.top + 150, before.right + 200, before.bottom + 150 });
-    EXPECT_TRUE(Await("the clock dragged to " + dragged, [&] { return GetWindowRect(window, &after) && Text(after) == dragged; }))
-        << "it is at " << Text(after);
+    // One move, let go of there: one between would reach the clock again, late, from X.
+    Mouse(300, 210, MOUSEEVENTF_LEFTUP);
+    EXPECT_TRUE(Await("the clock dragged by (200, 150)", [&] { return Place(window) == "200,150,520,390"; })) << Place(window);
     // A press on a shown control is the control's, not the start of a drag.
     RECT exit;
     GetWindowRect(GetDlgItem(window, 301), &exit);
@@ -142,8 +139,7 @@ TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindow
     EXPECT_EQ(0u, clock.WaitForExit());
 }
 
-// Built without one of its resources, the clock says what a user must know
-// and goes on, or ends, as that resource allows.
+// Built without one of its resources, the clock says what a user must know and goes on, or ends.
 TEST(ClockExeWithout, EachResourceTheClockGoesOnOrEndsAsItAllows)
 {
     const struct { const char* exe; std::vector<std::string> reports; DWORD exitCode; } cases[] = {
@@ -169,8 +165,7 @@ TEST(ClockExeWithout, EachResourceTheClockGoesOnOrEndsAsItAllows)
     }
 }
 
-// Messages from another process that the clock has no use for: afterwards it
-// is as it was, and its own still act, up to Exit on its tray menu.
+// Messages from another process that it has no use for leave the clock as it was; its own still act.
 TEST(ClockExe, MessagesItHasNoUseForLeaveItAsItWasAndItsOwnStillActUpToTheTrayMenu)
 {
     std::vector<HWND> known = VisibleWindows();
@@ -178,37 +173,33 @@ TEST(ClockExe, MessagesItHasNoUseForLeaveItAsItWasAndItsOwnStillActUpToTheTrayMe
     HWND window = clock.WaitForWindow();
     ASSERT_NE(nullptr, window);
     BoxWatcher watcher;
-    struct Sent { UINT message; WPARAM wParam; LPARAM lParam; };
-    std::vector<Sent> messages;
+    // Each handled before the next is sent; one that opened a menu or a box
+    // by mistake would leave the sender waiting.
+    auto send = [&](UINT message, WPARAM wParam, LPARAM lParam) {
+        SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, 1000, NULL);
+    };
     // Every id near the clock's own, a spread of the others.
     for (WPARAM id = 0; id <= 0xFFFF; id += id < 1000 || (id >= 39990 && id < 40010) ? 1 : 61)
         if (id != 300 && id != 301 && id != 40001 && id != 40002)
-            messages.push_back({ WM_COMMAND, id, 0 });
+            send(WM_COMMAND, id, 0);
     for (WPARAM id = 0; id <= 2000; ++id)
         if (id != 303 && id != 304)
-            messages.push_back({ WM_TIMER, id, 0 });
+            send(WM_TIMER, id, 0);
     for (WPARAM id : { WPARAM(0xFFFF), WPARAM(0x10000), WPARAM(0x7FFFFFFF), ~WPARAM(0) })
-        messages.push_back({ WM_TIMER, id, 0 });
+        send(WM_TIMER, id, 0);
     for (WPARAM key = 0; key <= 255; ++key)
         if (key != VK_ESCAPE && key != VK_UP && key != VK_DOWN)
-            messages.push_back({ WM_KEYDOWN, key, 1 });
+            send(WM_KEYDOWN, key, 1);
     // Last, so that no key could close a menu opened by mistake.
     for (WPARAM id : { 0, 103, 105, 0xFFFF })
-        messages.push_back({ kTrayMessage, id, WM_RBUTTONDOWN });
+        send(kTrayMessage, id, WM_RBUTTONDOWN);
     for (LPARAM mouse = WM_MOUSEMOVE; mouse <= 0x20E; ++mouse)
         if (mouse != WM_RBUTTONDOWN)
-            messages.push_back({ kTrayMessage, 104, mouse });
-
-    // Each handled before the next is sent; one that opened a menu or a box
-    // by mistake would leave the sender waiting.
-    for (const Sent& sent : messages)
-        SendMessageTimeoutA(window, sent.message, sent.wParam, sent.lParam, SMTO_NORMAL, 1000, NULL);
+            send(kTrayMessage, 104, mouse);
     EXPECT_EQ(std::vector<std::string>{}, watcher.Boxes());
     EXPECT_EQ(nullptr, OpenMenu(clock.Id()));
     EXPECT_TRUE(ControlsShown(window, false));
-    RECT frame;
-    GetWindowRect(window, &frame);
-    EXPECT_EQ("0,0,320,240", Text(frame));
+    EXPECT_EQ("0,0,320,240", Place(window));
     EXPECT_EQ(1u, clock.Accounting().TotalProcesses) << "the clock alone";
     std::string readout = WindowText(GetDlgItem(window, 302));
     EXPECT_TRUE(Await("the readout to move on from " + readout, [&] { return WindowText(GetDlgItem(window, 302)) != readout; }));

@@ -1,6 +1,5 @@
-// What the running clock cannot show cheaply, on the real Win32 API in this
-// process. The clock's code is linked in, so its imports are this program's:
-// stand-ins patched into them record, fail or simulate platform calls.
+// What the running clock cannot show cheaply, on the real Win32 API in this process:
+// the clock's imports are this program's, and stand-ins patched in record, fail or simulate.
 #include "support.h"
 
 #include <shellapi.h>
@@ -50,8 +49,7 @@ void Patch(const char* dll, const char* name, Function replacement, Function* re
     abort();
 }
 
-// Dispatches everything pending, as the clock's loop would; the code of a
-// quit request, or -1 if none came.
+// Dispatches all pending, as the clock's loop would: a quit request's code, or -1.
 int Pump()
 {
     MSG message;
@@ -105,8 +103,7 @@ HBITMAP WINAPI LoadBitmapUnlessMissing(HINSTANCE module, LPCSTR name)
     return reinterpret_cast<UINT_PTR>(name) == missingBitmap ? NULL : realLoadBitmap(module, name);
 }
 
-// Blits onto the watched window, and the size of the last; and the minute
-// needle's angle in the first frame start-up puts on its window.
+// Blits onto the watched window, the last one's size, and start-up's first frame's minute angle.
 HWND watched;
 int windowBlits;
 SIZE lastBlit;
@@ -127,8 +124,7 @@ BOOL WINAPI CountBitBlt(HDC dc, int x, int y, int width, int height, HDC from, i
     return realBitBlt(dc, x, y, width, height, from, fromX, fromY, rop);
 }
 
-// The loop's calls: a peek that finds nothing must be followed by a wait
-// before the next peek, or the loop is polling.
+// A peek that finds nothing must be followed by a wait before the next, or the loop polls.
 bool waitOwed;
 int polls;
 BOOL(WINAPI* realPeekMessage)(MSG*, HWND, UINT, UINT, UINT);
@@ -212,8 +208,7 @@ int GdiObjects()
     return count;
 }
 
-// The clock window made as start-up makes it, shown, its creation messages
-// pumped, at a simulated 10:24:31.
+// The clock window made as start-up makes it, shown and pumped, at a simulated 10:24:31.
 class Clock : public testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -254,7 +249,13 @@ protected:
     HWND window = nullptr;
 };
 
-TEST_F(Clock, TicksWriteTheTimeAndRepaintAsTheirTimerOrAdjustTimeCallsForAndEscEndsIt)
+void CALLBACK PressEsc(HWND, UINT, UINT_PTR timer, DWORD)
+{
+    KillTimer(NULL, timer);
+    PostMessageA(clockApp.mainWindow, WM_KEYDOWN, VK_ESCAPE, 1);
+}
+
+TEST_F(Clock, TicksWriteTheTimeAndRepaintAsTheirTimerOrAdjustTimeCallsForAndTheLoopSleepsUntilEsc)
 {
     auto needsPaint = [this] { return GetUpdateRect(window, NULL, FALSE) != FALSE; };
     EXPECT_EQ("Adjust Time", WindowText(Child(IDC_ADJUST_TIME)));
@@ -278,8 +279,7 @@ TEST_F(Clock, TicksWriteTheTimeAndRepaintAsTheirTimerOrAdjustTimeCallsForAndEscE
         ValidateRect(window, NULL);
     }
 
-    // A click on Adjust Time starts the system's own panel, owes a repaint
-    // and leaves the keys with the clock.
+    // Adjust Time starts the system's panel, owes a repaint and leaves the keys with the clock.
     SetForegroundWindow(window);
     SendMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
     SendMessageA(Child(IDC_ADJUST_TIME), BM_CLICK, 0, 0);
@@ -291,31 +291,18 @@ TEST_F(Clock, TicksWriteTheTimeAndRepaintAsTheirTimerOrAdjustTimeCallsForAndEscE
     EXPECT_EQ(window, GetFocus());
     Tick(IDT_SECOND);
     EXPECT_TRUE(needsPaint());
-    EXPECT_EQ(-1, Pump());
-    SendMessageA(window, WM_KEYDOWN, VK_ESCAPE, 1);
-    EXPECT_EQ(0, Pump()) << "Esc ends the clock";
-}
-
-void CALLBACK PressDownThenQuit(HWND, UINT, UINT_PTR timer, DWORD)
-{
-    KillTimer(NULL, timer);
-    PostMessageA(clockApp.mainWindow, WM_KEYDOWN, VK_DOWN, 1);
-    PostQuitMessage(0);
-}
-
-TEST_F(Clock, LoopSleepsUntilAMessageComesAndEndsAfterThoseBeforeTheQuit)
-{
-    SetTimer(NULL, 0, 200, PressDownThenQuit);
+    // The loop sleeps until a message comes, and Esc ends it.
+    SetTimer(NULL, 0, 200, PressEsc);
     polls = 0;
     waitOwed = false;
     EXPECT_EQ(0, RunMessageLoop());
     EXPECT_EQ(0, polls) << "peeks at an empty queue without waiting";
-    EXPECT_TRUE(IsWindowVisible(Child(IDC_EXIT)));
 }
 
-// A shell that does not take the icon at first is asked again every 2
-// seconds until it does, for 2 minutes at most, and again once its taskbar
-// is made anew.
+
+
+// A shell that does not take the icon is asked again every 2 s until it does,
+// for 2 minutes at most, and again once its taskbar is made anew.
 TEST_F(Clock, TheTrayIconIsAskedForAgainUntilTheShellTakesIt)
 {
     DestroyWindow(window);
@@ -335,10 +322,9 @@ TEST_F(Clock, TheTrayIconIsAskedForAgainUntilTheShellTakesIt)
     refusedAdds = 0;
 }
 
-// A day of ticks, tray menus, keys and Adjust Time, the user working in
-// another window at first: each menu brings the clock forward, is loaded
-// afresh and dismissed without effect; nothing is left behind. The tray icon
-// comes with the window and the taskbar, and goes with the window.
+// A day of ticks, tray menus, keys and Adjust Time, the user in another window at first: each
+// menu brings the clock forward, is loaded afresh and dismissed without effect; nothing is
+// left behind. The tray icon comes with the window and the taskbar, and goes with the window.
 TEST_F(Clock, ADayOfTicksMenusAndKeysLeavesNothingBehindNorDoesAWindowOnceGone)
 {
     ICONINFO info;
@@ -399,9 +385,8 @@ TEST_F(Clock, ADayOfTicksMenusAndKeysLeavesNothingBehindNorDoesAWindowOnceGone)
         }
     }
 
-    // A second window, made, painted and gone, leaves nothing behind either,
-    // but what the platform keeps of any window shown with a region: Wine 10
-    // keeps the region, which is the system's once given.
+    // A second window, made, painted and gone, leaves nothing behind but what the platform
+    // keeps of any window shown with a region: Wine 10 keeps the region, the system's once given.
     objects = GdiObjects();
     HWND plain = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, NULL, NULL, NULL, NULL);
     SetWindowRgn(plain, CreateRectRgn(0, 0, 5, 5), FALSE);
@@ -439,18 +424,24 @@ void CALLBACK QuitAfterFirstFrame(HWND, UINT, UINT_PTR timer, DWORD)
 
 TEST(Startup, EachFailureIsReportedAndEndsWithMinusOneAndSuccessShowsTheTimeAtOnce)
 {
-    const char* reports[] = { "Error: Could not register the window class.", "Error: Could not create the main window.",
-                              "Error: Failed to load the skin bitmap!" };
-    for (int failure = 0; failure < 3; ++failure) {
-        SCOPED_TRACE(reports[failure]);
-        if (failure == 0)
+    // Start-up that goes well shows the time in its first frame, not a tick later.
+    const char* reports[] = { NULL, "Error: Could not register the window class.",
+                              "Error: Could not create the main window.", "Error: Failed to load the skin bitmap!" };
+    simulatedTime = SYSTEMTIME{ 2024, 3, 5, 15, 10, 24, 31, 0 };
+    for (int failure = 0; failure < 4; ++failure) {
+        SCOPED_TRACE(failure);
+        if (failure == 1)
             RegisterClockClass(GetModuleHandleA(NULL));
-        HHOOK hook = failure == 1 ? SetWindowsHookExA(WH_CBT, RefuseClockWindows, NULL, GetCurrentThreadId()) : NULL;
-        missingBitmap = failure == 2 ? IDB_SKIN : 0;
+        HHOOK hook = failure == 2 ? SetWindowsHookExA(WH_CBT, RefuseClockWindows, NULL, GetCurrentThreadId()) : NULL;
+        missingBitmap = failure == 3 ? IDB_SKIN : 0;
         notifyCalls.clear();
+        firstFrameMinute = -1;
         BoxWatcher watcher;
-        EXPECT_EQ(-1, RunClock(GetModuleHandleA(NULL), SW_SHOW));
-        EXPECT_EQ(std::vector<std::string>{ reports[failure] }, watcher.Boxes());
+        if (failure == 0)
+            SetTimer(NULL, 0, 10, QuitAfterFirstFrame);
+        EXPECT_EQ(failure ? -1 : 0, RunClock(GetModuleHandleA(NULL), SW_SHOW));
+        EXPECT_EQ(failure ? std::vector<std::string>{ reports[failure] } : std::vector<std::string>{}, watcher.Boxes());
+        EXPECT_TRUE(failure || firstFrameMinute == 144) << "first frame at minute angle " << firstFrameMinute;
         UnhookWindowsHookEx(hook);
         missingBitmap = 0;
         UnregisterClassA(kClockClassName, GetModuleHandleA(NULL));
@@ -458,16 +449,6 @@ TEST(Startup, EachFailureIsReportedAndEndsWithMinusOneAndSuccessShowsTheTimeAtOn
     }
     ASSERT_EQ(2u, notifyCalls.size());
     EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), notifyCalls[1].message) << "the icon goes with the window";
-
-    // Start-up that goes well shows the time in its first frame, not a tick later.
-    simulatedTime = SYSTEMTIME{ 2024, 3, 5, 15, 10, 24, 31, 0 };
-    firstFrameMinute = -1;
-    BoxWatcher watcher;
-    SetTimer(NULL, 0, 10, QuitAfterFirstFrame);
-    EXPECT_EQ(0, RunClock(GetModuleHandleA(NULL), SW_SHOW));
-    EXPECT_EQ(144, firstFrameMinute);
-    EXPECT_EQ(std::vector<std::string>{}, watcher.Boxes());
-    UnregisterClassA(kClockClassName, GetModuleHandleA(NULL));
 }
 
 // A needle in one colour on white: a bar 4 wide down the middle from the top.
@@ -482,8 +463,7 @@ HBITMAP MakeNeedle(COLORREF colour, int barLength, int width = 128, int height =
     return needle;
 }
 
-// The face rendered into a memory bitmap, by hand-turned needles as under
-// Wine or by turned blits as on Windows.
+// The face rendered into a memory bitmap, needles turned by hand (Wine) or by blits (Windows).
 class Face : public Clock {
 protected:
     void SetUp() override
@@ -557,9 +537,8 @@ protected:
     HGDIOBJ previous;
 };
 
-// Needles turned by hand, as under Wine, and by turned blits, as on Windows;
-// and each repaint reaching the window whole, as one blit of the face made
-// off the screen, which nothing erases first.
+// Needles turned by hand (Wine) and by blits (Windows); each repaint reaching the window
+// whole, as one blit of the face made off the screen, which nothing erases first.
 TEST_F(Face, NeedlesOnBothPathsAndEachRepaintAsOneBlit)
 {
     EXPECT_FALSE(blitsRotate) << "Wine stretches turned blits, so the clock turns needles itself";
@@ -604,8 +583,7 @@ TEST_F(Face, NeedlesOnBothPathsAndEachRepaintAsOneBlit)
             for (int d = 72; d <= 100; d += 4)
                 EXPECT_TRUE(ShowsSkin(Along(angle, d))) << "beyond the tip at " << angle << ", " << d << " out";
         }
-        // Hanging down, the minute needle's bar lies in the columns 157-160
-        // beside the pivot at 159, as in its bitmap.
+        // Hanging down, the minute needle's bar lies in columns 157-160 about the pivot at 159.
         Render(180, 90.0f);
         EXPECT_TRUE(ShowsSkin({ 156, 160 }) && ShowsSkin({ 161, 160 }));
         EXPECT_TRUE(GetPixel(dc, 157, 160) == kBlack && GetPixel(dc, 160, 160) == kBlack);
@@ -628,8 +606,7 @@ TEST_F(Face, NeedlesOnBothPathsAndEachRepaintAsOneBlit)
             ExpectNeedle(180, 6, 30, RGB(0, 0, 200));
         }
     }
-    // A turned blit that fails: the needles are turned by hand from then on,
-    // this face's included.
+    // A turned blit that fails: needles are turned by hand from then on, this face's included.
     UseNeedles(shipped[0], shipped[1], shipped[2], shipped[3]);
     blitsRotate = failTurnedBlits = true;
     Render(30, 150.0f);

@@ -1,5 +1,4 @@
-// A Date and Time panel of the tests' own, put beside the clock: once loaded
-// by any process it leaves a mark beside itself, timedate.loaded.
+// A Date and Time panel planted beside the clock: loaded, it leaves timedate.loaded beside itself.
 #include <windows.h>
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID)

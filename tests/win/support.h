@@ -132,11 +132,10 @@ public:
         return counts;
     }
 
-    // Its window once shown, the start-up notice answered on the way.
+    // Its window once shown (after its controls are made), the notice answered on the way.
     HWND WaitForWindow()
     {
         HWND window = NULL;
-        // Shown only after its controls are made.
         EXPECT_TRUE(Await("the clock's window", [&] {
             if (HWND notice = FindProcessWindow(Id(), "#32770", "Version"))
                 SendMessageA(GetDlgItem(notice, IDOK), BM_CLICK, 0, 0);
@@ -149,10 +148,7 @@ public:
     DWORD WaitForExit()
     {
         DWORD code = STILL_ACTIVE;
-        if (WaitForSingleObject(info_.hProcess, kPatienceMs) == WAIT_OBJECT_0)
-            GetExitCodeProcess(info_.hProcess, &code);
-        else
-            ADD_FAILURE() << "waited " << kPatienceMs / 1000 << " s for the clock to end";
+        EXPECT_TRUE(Await("the clock to end", [&] { return GetExitCodeProcess(info_.hProcess, &code) && code != STILL_ACTIVE; }));
         return code;
     }
 
