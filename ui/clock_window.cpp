@@ -208,6 +208,14 @@ static void OnTaskbarCreated(HWND window)
     TrayIconAdded(window, AddClockIcon(window, LoadClockIcon()));
 }
 
+static void OnTimer(HWND window, WPARAM timer)
+{
+    if (timer == IDT_TRAY_RETRY)
+        RetryTrayIcon(window);
+    else
+        UpdateClockHands(window, timer);
+}
+
 LRESULT CALLBACK ClockWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == taskbarCreated && taskbarCreated) {
@@ -222,12 +230,7 @@ LRESULT CALLBACK ClockWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_ERASEBKGND: return 1;
     case WM_KEYDOWN: OnKeyDown(wParam); return 0;
     case WM_COMMAND: OnCommand(window, wParam); return 0;
-    case WM_TIMER:
-        if (wParam == IDT_TRAY_RETRY)
-            RetryTrayIcon(window);
-        else
-            UpdateClockHands(window, wParam);
-        return 0;
+    case WM_TIMER:   OnTimer(window, wParam); return 0;
     // A press anywhere on the face moves the window, as a press on a caption would.
     case WM_LBUTTONDOWN:
         SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
