@@ -178,6 +178,8 @@ capture_pictures() {
     "$WINE" "$exe" </dev/null >/dev/null 2>&1 &
     local clock=$!
     if ! capture_clock "$clock" "$folder"; then
+        import -window root "$folder/failed-screen.png" || true
+        echo "The screen as it was then: $folder/failed-screen.png" >&2
         kill "$clock" 2>/dev/null || true
         wait "$clock" 2>/dev/null || true
         return 1
