@@ -54,4 +54,9 @@ if(DESKCLOCK_WINE_TESTS)
     add_subdirectory(tests/win)
 endif()
 
+# For the pictures: a press on the tray icon, handed to the icon's window.
+add_executable(tray_press tools/tray_press.cpp)
+target_compile_options(tray_press PRIVATE -Wall -Wextra)
+target_link_options(tray_press PRIVATE -static)
+
 add_subdirectory(bench)

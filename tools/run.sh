@@ -12,11 +12,11 @@ cd "$(dirname "$0")/.."
 install_packages
 if [ "${1:-}" = "--win32" ]; then
     cmake --preset win32 >/dev/null
-    cmake --build --preset win32 --target deskclock -j"$(nproc)"
+    cmake --build --preset win32 --target deskclock tray_press -j"$(nproc)"
     exec bash tools/win32/run.sh --x11 tools/win32/inside.sh clock
 fi
 cmake --preset win64 >/dev/null
-cmake --build --preset win64 --target deskclock -j"$(nproc)"
+cmake --build --preset win64 --target deskclock tray_press -j"$(nproc)"
 CLOCK=build/win64/deskclock.exe
 
 if [ -n "${DISPLAY:-}" ]; then

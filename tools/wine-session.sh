@@ -155,17 +155,6 @@ area_changed() {
     [ "${differ%%[ .]*}" -gt $((${size%x*} * ${size#*x} / 2)) ]
 }
 
-# Whether the tip of the tray's first icon is shown: a window of the tray's
-# process below the pointer resting on that icon.
-tray_tip_shown() {
-    local window Y
-    for window in $(xdotool search --onlyvisible --classname 'explorer.exe' 2>/dev/null); do
-        eval "$(xdotool getwindowgeometry --shell "$window" 2>/dev/null | grep -E '^Y=')"
-        [ "${Y:-0}" -gt 32 ] && return 0
-    done
-    return 1
-}
-
 # Runs the clock in the session's display as a person would meet it and saves
 # three pictures of it in the given folder: the clock on a desktop
 # (clock.png), with its controls shown (clock-controls.png) and with its tray
@@ -177,7 +166,7 @@ capture_pictures() {
     mkdir -p "$folder"
     "$WINE" "$exe" </dev/null >/dev/null 2>&1 &
     local clock=$!
-    if ! capture_clock "$clock" "$folder"; then
+    if ! capture_clock "$clock" "$exe" "$folder"; then
         import -window root "$folder/failed-screen.png" || true
         echo "The screen as it was then: $folder/failed-screen.png" >&2
         kill "$clock" 2>/dev/null || true
@@ -191,7 +180,7 @@ capture_pictures() {
 }
 
 capture_clock() {
-    local clock=$1 folder=$2
+    local clock=$1 exe=$2 folder=$3
     await "the clock's window" clock_window_shown || return 1
     # A desktop-like background instead of the bare X root; set while the
     # clock is connected, since the X server clears it when its last client
@@ -217,16 +206,12 @@ capture_clock() {
     xdotool key Down
     await "the controls shown after Down" area_changed 90x45+255+190 "$folder/clock.png" 90x45+135+110 || return 1
     import -window root -crop 360x280+120+80 +repage "$folder/clock-controls.png"
-    # The menu opens at the pointer, beside the first icon of the stand-in,
-    # as the right button goes down. A press before the icon has seen the
-    # pointer arrive can be lost (its tip showing tells that it has), and so
-    # can the menu if the button is let go of before it has opened.
-    xdotool mousemove 13 32
-    await "the tray icon's tip" tray_tip_shown || return 1
-    xdotool mousedown 3
+    # The menu opens at the pointer, beside the first icon of the stand-in.
+    # A press made there with X input can be lost on a busy machine; handed
+    # to the icon's window, as Wine's tray relays a real one, it is not.
+    "$WINE" "$(dirname "$exe")/tray_press.exe" 13 32 </dev/null >/dev/null 2>&1 ||
+        { echo "No tray icon at (13, 32)." >&2; return 1; }
     await "the tray menu" clock_menu_open || return 1
-    xdotool mouseup 3
-    await "the tray menu, the button let go of" clock_menu_open || return 1
     import -window root -crop 240x150+0+0 +repage "$folder/tray-menu.png"
     # The open menu keeps the keyboard: Esc is sent to the clock's window,
     # for the menu and then for the clock. The menu's Esc may reach the
