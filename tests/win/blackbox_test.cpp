@@ -61,7 +61,7 @@ TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindow
     SetEnvironmentVariableA("WINEDLLOVERRIDES", overrides);
     HWND notice = NULL;
     ASSERT_TRUE(Await("the start-up notice", [&] { return (notice = FindProcessWindow(clock.Id(), "#32770", "Version")) != NULL; }));
-    EXPECT_EQ(nullptr, FindProcessWindow(clock.Id(), "MyWin", NULL));
+    EXPECT_EQ(nullptr, FindProcessWindow(clock.Id(), "MyWin", NULL, false));
     EXPECT_EQ("Windows NT product family.\n\nPress \"ESC\" if you want to quit.", WindowText(GetDlgItem(notice, 0xFFFF)));
     EXPECT_EQ(nullptr, GetWindow(notice, GW_OWNER));
     HWND window = clock.WaitForWindow();
@@ -119,7 +119,7 @@ TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindow
     const struct { WPARAM key; bool shown; } presses[] = {
         { VK_UP, false }, { VK_DOWN, true }, { VK_DOWN, true }, { VK_UP, false }, { VK_DOWN, true } };
     for (const auto& press : presses) {
-        SendMessageA(window, WM_KEYDOWN, press.key, 1);
+        EXPECT_TRUE(Send(window, WM_KEYDOWN, press.key, 1, "a key"));
         EXPECT_TRUE(ControlsShown(window, press.shown)) << press.key;
     }
     Mouse(100, 60, MOUSEEVENTF_LEFTDOWN);
@@ -173,29 +173,23 @@ TEST(ClockExe, MessagesItHasNoUseForLeaveItAsItWasAndItsOwnStillActUpToTheTrayMe
     HWND window = clock.WaitForWindow();
     ASSERT_NE(nullptr, window);
     BoxWatcher watcher;
-    // Each handled before the next is sent; one that opened a menu or a box
-    // by mistake would leave the sender waiting.
-    auto send = [&](UINT message, WPARAM wParam, LPARAM lParam) {
-        SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, 1000, NULL);
+    // Each handled before the next is sent: one that opened a menu or a box by
+    // mistake would hold the sender until it closed. Ids beside the clock's
+    // own and those of its other kinds, one of each range besides.
+    const struct { UINT message; std::vector<WPARAM> ids; LPARAM lParam; } sends[] = {
+        { WM_COMMAND, { 0, IDOK, IDCANCEL, 101, 104, 105, 299, 302, 303, 304, 305, 1000, 39999, 40000, 40003, 0xFFFF }, 0 },
+        { WM_TIMER, { 0, 1, 104, 300, 301, 302, 306, 2000, 40002, 0xFFFF, 0x10000 + 303, ~WPARAM(0) }, 0 },
+        { WM_KEYDOWN, { 0, VK_ESCAPE - 1, VK_ESCAPE + 1, 0x100 + VK_ESCAPE, VK_RETURN, VK_SPACE, VK_LEFT, VK_RIGHT,
+                        VK_DOWN + 1, VK_F4, VK_F10, VK_APPS, 'A', 'E', 0xFF }, 1 },
+        // Last, so that no key could close a menu opened by mistake.
+        { kTrayMessage, { 0, 103, 105, 0xFFFF }, WM_RBUTTONDOWN },
     };
-    // Every id near the clock's own, a spread of the others.
-    for (WPARAM id = 0; id <= 0xFFFF; id += id < 1000 || (id >= 39990 && id < 40010) ? 1 : 61)
-        if (id != 300 && id != 301 && id != 40001 && id != 40002)
-            send(WM_COMMAND, id, 0);
-    for (WPARAM id = 0; id <= 2000; ++id)
-        if (id != 303 && id != 304)
-            send(WM_TIMER, id, 0);
-    for (WPARAM id : { WPARAM(0xFFFF), WPARAM(0x10000), WPARAM(0x7FFFFFFF), ~WPARAM(0) })
-        send(WM_TIMER, id, 0);
-    for (WPARAM key = 0; key <= 255; ++key)
-        if (key != VK_ESCAPE && key != VK_UP && key != VK_DOWN)
-            send(WM_KEYDOWN, key, 1);
-    // Last, so that no key could close a menu opened by mistake.
-    for (WPARAM id : { 0, 103, 105, 0xFFFF })
-        send(kTrayMessage, id, WM_RBUTTONDOWN);
+    for (const auto& kind : sends)
+        for (WPARAM id : kind.ids)
+            EXPECT_TRUE(Send(window, kind.message, id, kind.lParam, "a message of no use")) << id;
     for (LPARAM mouse = WM_MOUSEMOVE; mouse <= 0x20E; ++mouse)
         if (mouse != WM_RBUTTONDOWN)
-            send(kTrayMessage, 104, mouse);
+            EXPECT_TRUE(Send(window, kTrayMessage, 104, mouse, "a tray notice of no use"));
     EXPECT_EQ(std::vector<std::string>{}, watcher.Boxes());
     EXPECT_EQ(nullptr, OpenMenu(clock.Id()));
     EXPECT_TRUE(ControlsShown(window, false));
@@ -208,7 +202,7 @@ TEST(ClockExe, MessagesItHasNoUseForLeaveItAsItWasAndItsOwnStillActUpToTheTrayMe
     // rundll32 ends by itself, and the one planted beside the clock is not taken.
     std::string mark = TestFolder() + "timedate.loaded";
     DeleteFileA(mark.c_str());
-    SendMessageA(window, WM_COMMAND, MAKEWPARAM(300, BN_CLICKED), 0);
+    EXPECT_TRUE(Send(window, WM_COMMAND, MAKEWPARAM(300, BN_CLICKED), 0, "Adjust Time"));
     EXPECT_EQ(2u, clock.Accounting().TotalProcesses) << "the clock and its panel";
     EXPECT_TRUE(Await("the panel's process to end by itself", [&] { return clock.Accounting().ActiveProcesses == 1; }));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(mark.c_str())) << "the planted timedate.cpl was loaded";
@@ -243,9 +237,8 @@ TEST(ClockExe, MessagesItHasNoUseForLeaveItAsItWasAndItsOwnStillActUpToTheTrayMe
     EXPECT_EQ("deskclock, by the deskclock authors.\n\n  You can reach me at\ndeskclock@example.org",
               WindowText(GetDlgItem(about, 0xFFFF)));
     EXPECT_EQ(nullptr, GetWindow(about, GW_OWNER));
-    SendMessageA(GetDlgItem(about, IDOK), BM_CLICK, 0, 0);
     // A press while the box's loop is ending would be lost in it.
-    EXPECT_TRUE(Await("the About box to go", [&] { return !IsWindow(about); }));
+    EXPECT_TRUE(PressOk(about, "the About box"));
     choose('e');
     EXPECT_EQ(0u, clock.WaitForExit());
 }

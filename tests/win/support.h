@@ -34,6 +34,27 @@ testing::AssertionResult Await(const std::string& what, Condition condition, DWO
     return testing::AssertionSuccess();
 }
 
+// A message sent to another process's window and handled there. Like every wait
+// on another process it is bounded; a failure names the message and what it was for.
+inline testing::AssertionResult Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, const std::string& what)
+{
+    DWORD_PTR result = 0;
+    if (SendMessageTimeoutA(window, message, wParam, lParam, SMTO_NORMAL, kPatienceMs, &result))
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "waited " << kPatienceMs / 1000 << " s for " << what << " (message 0x" << std::hex
+                                       << message << ", " << wParam << ", " << lParam << ") to be handled";
+}
+
+// Presses a box's OK button and waits for the box to go. A box that another
+// watcher pressed first is gone as well.
+inline testing::AssertionResult PressOk(HWND box, const std::string& what)
+{
+    testing::AssertionResult pressed = Send(GetDlgItem(box, IDOK), BM_CLICK, 0, 0, "the OK of " + what);
+    if (!pressed && IsWindow(box))
+        return pressed;
+    return Await(what + " to go once its OK was pressed", [&] { return !IsWindow(box); });
+}
+
 // This test program's folder, where the clocks it starts are built.
 inline std::string TestFolder()
 {
@@ -42,14 +63,16 @@ inline std::string TestFolder()
     return file.substr(0, file.find_last_of("\\/") + 1);
 }
 
-// A top-level window of a process by class and caption (either may be null).
-inline HWND FindProcessWindow(DWORD processId, const char* className, const char* caption)
+// A shown top-level window of a process by class and caption (either may be
+// null), or with `shown` false any such window. Only a shown window is whole: a
+// box is shown once its text is set, the clock once its controls are made.
+inline HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, bool shown = true)
 {
     for (HWND window = FindWindowExA(NULL, NULL, className, caption); window;
          window = FindWindowExA(NULL, window, className, caption)) {
         DWORD owner = 0;
         GetWindowThreadProcessId(window, &owner);
-        if (owner == processId)
+        if (owner == processId && (IsWindowVisible(window) || !shown))
             return window;
     }
     return NULL;
@@ -81,8 +104,7 @@ private:
             // The text is the box's static control, id 0xFFFF.
             if (WindowText(box) != "Version")
                 boxes_.push_back(WindowText(box) + ": " + WindowText(GetDlgItem(box, 0xFFFF)));
-            SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
-            EXPECT_TRUE(Await("a box to go once its OK was clicked", [&] { return !IsWindow(box); }));
+            EXPECT_TRUE(PressOk(box, "the box \"" + WindowText(box) + "\""));
         }
     }
 
@@ -138,8 +160,8 @@ public:
         HWND window = NULL;
         EXPECT_TRUE(Await("the clock's window", [&] {
             if (HWND notice = FindProcessWindow(Id(), "#32770", "Version"))
-                SendMessageA(GetDlgItem(notice, IDOK), BM_CLICK, 0, 0);
-            return (window = FindProcessWindow(Id(), "MyWin", NULL)) && IsWindowVisible(window);
+                EXPECT_TRUE(PressOk(notice, "the start-up notice"));
+            return (window = FindProcessWindow(Id(), "MyWin", NULL)) != NULL;
         }));
         return window;
     }
@@ -177,8 +199,7 @@ inline std::vector<HWND> VisibleWindows(DWORD except = 0)
 // The clock's open popup menu, or null.
 inline HWND OpenMenu(DWORD processId)
 {
-    HWND menu = FindProcessWindow(processId, "#32768", NULL);
-    return IsWindowVisible(menu) ? menu : NULL;
+    return FindProcessWindow(processId, "#32768", NULL);
 }
 
 #endif
