@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 . tools/wine-session.sh
 seconds=${1:-60}
 
-install_packages
+install_packages $RUN_PACKAGES $TEST_PACKAGES
 build_all >/dev/null
 cmake --build --preset win64 --target baseline paint_bench wakeup_bench launch_bench -j"$(nproc)" >/dev/null
 

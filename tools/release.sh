@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/wine-session.sh
 
-install_packages
+install_packages $RUN_PACKAGES g++-mingw-w64-i686 git zip unzip
 if [ -n "$(git status --porcelain --untracked-files=no)" ]; then
     echo "Note: uncommitted changes are not part of the release; it is built from $(git rev-parse --short HEAD)." >&2
 fi

@@ -7,7 +7,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 . tools/wine-session.sh
 
-install_packages
+install_packages $RUN_PACKAGES $TEST_PACKAGES
 build_all
 
 ctest --preset host

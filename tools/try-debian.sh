@@ -7,6 +7,9 @@
 #
 #   bash tools/try-debian.sh trixie|bookworm|...
 #
+# DESKCLOCK_WIN32_ROUTE, when set, is passed on, so that the guest route can be
+# tried on a machine whose kernel runs 32-bit code.
+#
 # The tree is entered with chroot in private mount and PID namespaces, so
 # whatever the commands leave running ends with them. Its root is made a
 # mount point of its own, so that the test command's 32-bit stage can nest
@@ -16,10 +19,8 @@ cd "$(dirname "$0")/.."
 release=${1:?usage: bash tools/try-debian.sh RELEASE}
 tree=$PWD/build/try-$release
 
-command -v debootstrap >/dev/null || {
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null
-}
+. tools/wine-session.sh
+install_packages debootstrap git util-linux mount
 if [ ! -e "$tree/.made" ]; then
     echo "try: making a minimal Debian $release tree in $tree"
     rm -rf --one-file-system "$tree"
@@ -36,7 +37,7 @@ fi
 cp /etc/resolv.conf "$tree/etc/resolv.conf"
 rm -rf --one-file-system "$tree/root/deskclock"
 git clone -q --no-hardlinks "$PWD" "$tree/root/deskclock"
-echo "try: $(cat "$tree/etc/debian_version") tree, commit $(git -C "$tree/root/deskclock" log -1 --format=%h)"
+echo "try: $(cat "$tree/etc/debian_version") tree, commit $(git -C "$tree/root/deskclock" log -1 --format=%h)${DESKCLOCK_WIN32_ROUTE:+, 32-bit route $DESKCLOCK_WIN32_ROUTE}"
 
 cat >"$tree/root/try.sh" <<'TRY'
 cd /root/deskclock
@@ -58,5 +59,5 @@ unshare --mount --pid --fork --propagation private bash -c '
     mount --rbind /dev "$tree/dev"
     mount -t tmpfs tmpfs "$tree/tmp"
     env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/root LANG=C.UTF-8 TERM=dumb \
-        chroot "$tree" /bin/bash /root/try.sh
-' - "$tree"
+        ${2:+DESKCLOCK_WIN32_ROUTE=$2} chroot "$tree" /bin/bash /root/try.sh
+' - "$tree" "${DESKCLOCK_WIN32_ROUTE:-}"

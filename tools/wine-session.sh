@@ -3,11 +3,16 @@
 
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver64
-NEEDED_PACKAGES="cmake make g++ g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine64 wine xvfb xdotool x11-utils imagemagick googletest zip unzip debootstrap qemu-system-x86"
+# The Debian package of every program the scripts run: a minimal Debian 13
+# lacks several that Debian 12 has (make, e2fsprogs). Building and running the
+# 64-bit clock needs the first list; testing adds the second.
+RUN_PACKAGES="coreutils util-linux cmake make g++-mingw-w64-x86-64 wine64 wine xvfb xdotool imagemagick"
+TEST_PACKAGES="g++ g++-mingw-w64-i686 googletest"
 
+# Installs those of the packages given that are missing.
 install_packages() {
     local missing=""
-    for p in $NEEDED_PACKAGES; do
+    for p in "$@"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
     done
     if [ -n "$missing" ]; then
@@ -15,8 +20,20 @@ install_packages() {
         local sudo=""
         [ "$(id -u)" -eq 0 ] || sudo=sudo
         $sudo apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq $missing >/dev/null
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null
     fi
+}
+
+# Runs a command of Wine's, which waits on other processes, for at most the
+# seconds given: one still running then is ended, and the failure names what
+# it was. Its streams are /dev/null: Wine's services inherit them and would
+# keep a pipe of the caller open.
+bounded() {
+    local seconds=$1 what=$2 status=0
+    shift 2
+    timeout --kill-after=10 "$seconds" "$@" </dev/null >/dev/null 2>&1 || status=$?
+    [ "$status" -ne 124 ] && [ "$status" -ne 137 ] || echo "Waited $seconds s for $what." >&2
+    return "$status"
 }
 
 build_all() {
@@ -38,7 +55,7 @@ start_xvfb() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
     XVFB_PID=$!
     local number
-    read -r number <"$fifo"
+    read -r -t 60 number <"$fifo" || { echo "Waited 60 s for Xvfb to start." >&2; return 1; }
     rm -f "$fifo"
     export DISPLAY=":$number"
 }
@@ -61,32 +78,31 @@ start_wine() {
         start=$(date +%s)
         rm -rf "$WINEPREFIX"
         mkdir -p "$(dirname "$WINEPREFIX")"
-        "$WINE" wineboot -i </dev/null >/dev/null 2>&1
-        "$WINESERVER" -w
-        {
-            # Without a window manager, Wine otherwise waits about two
-            # seconds each time a window is hidden or destroyed.
-            "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
-            # A crash would otherwise start the debugger, or without one ask
-            # in a box whether to: a crashing test would wait until its
-            # time-out. A debugger that cannot start ends the program at once.
-            "$WINE" reg add "$aedebug" /v Auto /t REG_SZ /d 1 /f
-            "$WINE" reg add "$aedebug" /v Debugger /t REG_SZ /d false /f
-        } </dev/null >/dev/null 2>&1
-        "$WINESERVER" -w
+        bounded 600 "a new Wine prefix" "$WINE" wineboot -i
+        bounded 600 "Wine to finish making its prefix" "$WINESERVER" -w
+        # Without a window manager, Wine otherwise waits about two seconds
+        # each time a window is hidden or destroyed.
+        bounded 300 "a registry setting" "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
+        # A crash would otherwise start the debugger, or without one ask in a
+        # box whether to: a crashing test would wait until its time-out. A
+        # debugger that cannot start ends the program at once.
+        bounded 300 "a registry setting" "$WINE" reg add "$aedebug" /v Auto /t REG_SZ /d 1 /f
+        bounded 300 "a registry setting" "$WINE" reg add "$aedebug" /v Debugger /t REG_SZ /d false /f
+        bounded 600 "Wine to write its prefix" "$WINESERVER" -w
         echo "$PREFIX_SETTINGS" >"$WINEPREFIX/.settings"
         echo "Wine prefix $WINEPREFIX made in $(($(date +%s) - start)) s"
     fi
     "$WINESERVER" -p </dev/null >/dev/null 2>&1
-    "$WINE" wineboot </dev/null >/dev/null 2>&1
+    bounded 600 "Wine to start in its prefix" "$WINE" wineboot
 }
 
 stop_session() {
     if [ -n "${WINEPREFIX:-}" ]; then
-        "$WINESERVER" -k </dev/null >/dev/null 2>&1 || true
+        bounded 60 "Wine to stop" "$WINESERVER" -k || true
     fi
     if [ -n "$XVFB_PID" ]; then
         kill "$XVFB_PID" 2>/dev/null || true
+        await "Xvfb to end" eval "! kill -0 $XVFB_PID 2>/dev/null" || kill -KILL "$XVFB_PID" 2>/dev/null || true
         wait "$XVFB_PID" 2>/dev/null || true
         XVFB_PID=""
     fi
@@ -96,11 +112,16 @@ stop_session() {
 # minute (generous: it costs nothing when the condition comes). Fails naming
 # what was awaited.
 await() {
-    local what=$1 deadline=$((SECONDS + 60))
-    shift
+    await_within 60 "$@"
+}
+
+# The same with the bound given in seconds.
+await_within() {
+    local seconds=$1 what=$2 deadline=$((SECONDS + $1))
+    shift 2
     until "$@"; do
         if [ "$SECONDS" -ge "$deadline" ]; then
-            echo "Waited 60 s for $what." >&2
+            echo "Waited $seconds s for $what." >&2
             return 1
         fi
         sleep 0.1
@@ -209,7 +230,7 @@ capture_clock() {
     # The menu opens at the pointer, beside the first icon of the stand-in.
     # A press made there with X input can be lost on a busy machine; handed
     # to the icon's window, as Wine's tray relays a real one, it is not.
-    "$WINE" "$(dirname "$exe")/tray_press.exe" 13 32 </dev/null >/dev/null 2>&1 ||
+    bounded 60 "the tray press" "$WINE" "$(dirname "$exe")/tray_press.exe" 13 32 ||
         { echo "No tray icon at (13, 32)." >&2; return 1; }
     await "the tray menu" clock_menu_open || return 1
     import -window root -crop 240x150+0+0 +repage "$folder/tray-menu.png"

@@ -13,6 +13,31 @@ WINESERVER=/usr/lib/wine/wineserver32
 export WINEARCH=win32
 
 trap stop_session EXIT
+
+# Runs a test program, its output shown as it comes, for at most the seconds
+# given. Its tests bound their own waits, so one still running then waits
+# where nothing bounds it or has stopped answering: the failure says which test
+# it was in and what every process was doing, and ends them all.
+run_test_program() {
+    local test=$1 seconds=$2 log program shown status=0
+    log=$(mktemp)
+    "$WINE" "$test" >"$log" 2>&1 &
+    program=$!
+    tail -n +1 -f --pid="$program" "$log" &
+    shown=$!
+    if ! await_within "$seconds" "$test to end" eval "! kill -0 $program 2>/dev/null"; then
+        echo "$test ran past $seconds s, in $(grep '^\[ RUN' "$log" | tail -n 1 | cut -c 14-)."
+        echo "Its processes then (threads; wchan is where each one sleeps in the kernel):"
+        ps -eLo pid,tid,stat,pcpu,time,wchan:28,args
+        kill -KILL "$program"
+        bounded 60 "Wine to stop" "$WINESERVER" -k || true
+    fi
+    wait "$program" || status=$?
+    wait "$shown" || true
+    rm -f "$log"
+    return "$status"
+}
+
 case $1 in
 test)
     start_xvfb
@@ -20,13 +45,12 @@ test)
     echo "win32: $(wine --version), $(uname -m) kernel $(uname -r), route $DESKCLOCK_WIN32_ROUTE"
     # The test programs are run as they are, not through the host's ctest,
     # whose generated files need the same CMake in the tree. The guest runs
-    # the black-box tests only, for time. Each test bounds its own waits; the
-    # time-out only ends a program that has stopped answering altogether.
+    # the black-box tests only, for time.
     tests="build/win32/blackbox_test.exe"
     [ "$DESKCLOCK_WIN32_ROUTE" = guest ] || tests="build/win32/inprocess_test.exe $tests"
     status=0
     for test in $tests; do
-        timeout --kill-after=10 2400 "$WINE" "$test" || status=1
+        run_test_program "$test" 1200 || status=1
     done
     exit "$status"
     ;;
