@@ -68,7 +68,10 @@ static double LaunchToPaint(const std::string& exe, bool clock, HWND* window)
         if (clock) {
             if (HWND notice = FindNotice(process.dwProcessId)) {
                 double shown = Now();
-                SendMessageA(GetDlgItem(notice, IDOK), BM_CLICK, 0, 0);
+                // Bounded: a clock that stopped answering must not hold the benchmark.
+                Awaited(SendMessageTimeoutA(GetDlgItem(notice, IDOK), BM_CLICK, 0, 0, SMTO_NORMAL, 60000, NULL) ||
+                            !IsWindow(notice),
+                        "the notice's OK to be pressed");
                 waiting += Now() - shown;
             }
         }

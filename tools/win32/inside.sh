@@ -29,6 +29,8 @@ run_test_program() {
         echo "$test ran past $seconds s, in $(grep '^\[ RUN' "$log" | tail -n 1 | cut -c 14-)."
         echo "Its processes then (threads; wchan is where each one sleeps in the kernel):"
         ps -eLo pid,tid,stat,pcpu,time,wchan:28,args
+        echo "The kernel's last words, $(cut -d' ' -f1 /proc/uptime) s after it started:"
+        dmesg | tail -n 20
         kill -KILL "$program"
         bounded 60 "Wine to stop" "$WINESERVER" -k || true
     fi
