@@ -159,8 +159,9 @@ public:
     {
         HWND window = NULL;
         EXPECT_TRUE(Await("the clock's window", [&] {
-            if (HWND notice = FindProcessWindow(Id(), "#32770", "Version"))
+            if (HWND notice = FindProcessWindow(Id(), "#32770", "Version")) {
                 EXPECT_TRUE(PressOk(notice, "the start-up notice"));
+            }
             return (window = FindProcessWindow(Id(), "MyWin", NULL)) != NULL;
         }));
         return window;
