@@ -187,9 +187,11 @@ TEST(ClockExe, MessagesItHasNoUseForLeaveItAsItWasAndItsOwnStillActUpToTheTrayMe
     for (const auto& kind : sends)
         for (WPARAM id : kind.ids)
             EXPECT_TRUE(Send(window, kind.message, id, kind.lParam, "a message of no use")) << id;
-    for (LPARAM mouse = WM_MOUSEMOVE; mouse <= 0x20E; ++mouse)
-        if (mouse != WM_RBUTTONDOWN)
+    for (LPARAM mouse = WM_MOUSEMOVE; mouse <= 0x20E; ++mouse) {
+        if (mouse != WM_RBUTTONDOWN) {
             EXPECT_TRUE(Send(window, kTrayMessage, 104, mouse, "a tray notice of no use"));
+        }
+    }
     EXPECT_EQ(std::vector<std::string>{}, watcher.Boxes());
     EXPECT_EQ(nullptr, OpenMenu(clock.Id()));
     EXPECT_TRUE(ControlsShown(window, false));
