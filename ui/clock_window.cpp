@@ -89,52 +89,13 @@ static void LoadNeedles(HWND window)
         ReportError(window, "Failed to load the Needle bitmaps!", MB_OK);
 }
 
-static const char kTrayTip[] = "Hello World!";
-
 // Sent to every top-level window when the shell (re)starts its taskbar.
 static UINT taskbarCreated;
-
-// The shell may not take the icon at once: at log-on its notification area
-// may not be ready yet, and a busy shell can time out. Without the icon and
-// without a taskbar button nothing would reach the clock, so it asks again
-// every 2 seconds for 2 minutes, and whenever the taskbar is made anew.
-static const int kTrayTries = 60;
-static int trayTriesLeft;
-
-static void TrayIconAdded(HWND window, bool added)
-{
-    trayTriesLeft = added ? 0 : kTrayTries;
-    if (added)
-        KillTimer(window, IDT_TRAY_RETRY);
-    else
-        SetTimer(window, IDT_TRAY_RETRY, 2000, NULL);
-}
-
-// The first icon handle is let go of after the first add, so later adds load it again.
-static bool AddClockIcon(HWND window, HICON icon)
-{
-    return AddTrayIcon(window, IDI_CLOCK, icon, kTrayTip) != FALSE;
-}
-
-static HICON LoadClockIcon()
-{
-    return LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_CLOCK));
-}
-
-static void RetryTrayIcon(HWND window)
-{
-    if (trayTriesLeft == 0)
-        return;
-    if (AddClockIcon(window, LoadClockIcon()))
-        TrayIconAdded(window, true);
-    else if (--trayTriesLeft == 0)
-        KillTimer(window, IDT_TRAY_RETRY);
-}
 
 static void OnCreate(HWND window)
 {
     taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
-    TrayIconAdded(window, AddClockIcon(window, clockApp.trayIcon));
+    ShowTrayIcon(window, clockApp.trayIcon);
     ApplyClockShape(window);
     CreateClockControls(window);
     ShowWindow(clockApp.adjustButton, SW_HIDE);
@@ -157,11 +118,9 @@ static void DeleteBitmap(HBITMAP* bitmap)
 
 static void OnDestroy(HWND window)
 {
-    RemoveTrayIcon(window, IDI_CLOCK);
+    HideTrayIcon(window);
     KillTimer(window, IDT_SECOND);
     KillTimer(window, IDT_MINUTE);
-    KillTimer(window, IDT_TRAY_RETRY);
-    trayTriesLeft = 0;
     DeleteBitmap(&clockApp.minuteNeedle);
     DeleteBitmap(&clockApp.minuteMask);
     DeleteBitmap(&clockApp.hourNeedle);
@@ -201,13 +160,6 @@ static void OnCommand(HWND window, WPARAM wParam)
     }
 }
 
-// A restarted shell has lost every tray icon, and without a taskbar button
-// the tray is the only way to reach the clock: put the icon back.
-static void OnTaskbarCreated(HWND window)
-{
-    TrayIconAdded(window, AddClockIcon(window, LoadClockIcon()));
-}
-
 static void OnTimer(HWND window, WPARAM timer)
 {
     if (timer == IDT_TRAY_RETRY)
@@ -218,8 +170,10 @@ static void OnTimer(HWND window, WPARAM timer)
 
 LRESULT CALLBACK ClockWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // A restarted shell has lost every tray icon, and without a taskbar button
+    // the tray is the only way to reach the clock: the icon is put back.
     if (message == taskbarCreated && taskbarCreated) {
-        OnTaskbarCreated(window);
+        ShowTrayIcon(window, NULL);
         return 0;
     }
     switch (message) {

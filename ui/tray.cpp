@@ -43,6 +43,52 @@ BOOL RemoveTrayIcon(HWND window, UINT id)
     return Shell_NotifyIconA(NIM_DELETE, &record);
 }
 
+static const char kTrayTip[] = "Hello World!";
+
+// The shell may not take the icon at once: at log-on its notification area
+// may not be ready yet, and a busy shell can time out. Without the icon and
+// without a taskbar button nothing would reach the clock, so it asks again
+// every 2 seconds for 2 minutes.
+static const UINT kTrayRetryMs = 2000;
+static const int kTrayTries = 60;
+static int trayTriesLeft;
+
+// The icon loaded at start-up is destroyed by the first add: later ones load it again.
+static bool AddClockIcon(HWND window, HICON icon)
+{
+    if (!icon)
+        icon = LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_CLOCK));
+    return AddTrayIcon(window, IDI_CLOCK, icon, kTrayTip) != FALSE;
+}
+
+static void StopTrayRetry(HWND window)
+{
+    trayTriesLeft = 0;
+    KillTimer(window, IDT_TRAY_RETRY);
+}
+
+void ShowTrayIcon(HWND window, HICON icon)
+{
+    if (AddClockIcon(window, icon)) {
+        StopTrayRetry(window);
+    } else {
+        trayTriesLeft = kTrayTries;
+        SetTimer(window, IDT_TRAY_RETRY, kTrayRetryMs, NULL);
+    }
+}
+
+void RetryTrayIcon(HWND window)
+{
+    if (trayTriesLeft > 0 && (AddClockIcon(window, NULL) || --trayTriesLeft == 0))
+        StopTrayRetry(window);
+}
+
+void HideTrayIcon(HWND window)
+{
+    StopTrayRetry(window);
+    RemoveTrayIcon(window, IDI_CLOCK);
+}
+
 void OnTrayNotify(HWND window, WPARAM id, LPARAM mouseMessage)
 {
     if (id != IDI_CLOCK || mouseMessage != WM_RBUTTONDOWN)
