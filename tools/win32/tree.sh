@@ -61,9 +61,11 @@ modprobe 9pnet_virtio && modprobe 9p && mkdir -p "$share" &&
 }
 sync
 mount -o remount,ro /
+# PID 1 must not end before the power does, or the kernel panics; and once
+# the power is going, the disk may no longer give it a program to wait in.
+sleep infinity &
 echo o >/proc/sysrq-trigger
-# PID 1 must not end before the power does.
-exec sleep infinity
+wait
 INIT
 chmod 755 "$dir/sbin/deskclock-init"
 
