@@ -33,8 +33,9 @@ build_release() {
     cp "$src/build/win32/deskclock.exe" "$out/deskclock.exe"
     cp "$src/build/win64/deskclock.exe" "$out/deskclock-x64.exe"
     cp "$out/deskclock.exe" "$out/deskclock-x64.exe" "$out/$name/"
-    cp "$src/docs/guide.txt" "$out/$name/README.txt"
-    cp "$src/LICENSE" "$out/$name/LICENSE"
+    # Windows line ends: Notepad before Windows 10 shows bare ones as one line.
+    sed 's/$/\r/' "$src/docs/guide.txt" >"$out/$name/README.txt"
+    sed 's/$/\r/' "$src/LICENSE" >"$out/$name/LICENSE"
     # Fixed times, permissions and order, and no owner or extra time fields
     # (-X): nothing of the machine or the moment goes into the zip.
     chmod 644 "$out/$name"/*
