@@ -29,6 +29,13 @@ run_test_program() {
         echo "$test ran past $seconds s, in $(grep '^\[ RUN' "$log" | tail -n 1 | cut -c 14-)."
         echo "Its processes then (threads; wchan is where each one sleeps in the kernel):"
         ps -eLo pid,tid,stat,pcpu,time,wchan:28,args
+        # Seen twice: Wine's server running flat out while every process waits
+        # for it. What it is doing then is in its system calls.
+        for server in $(pgrep wineserver); do
+            echo "Wine's server, $server, in system call: $(cat "/proc/$server/syscall")"
+            timeout 10 strace -c -p "$server" 2>&1 | tail -n 25
+            timeout 2 strace -p "$server" 2>&1 | head -n 40
+        done
         echo "The kernel's last words, $(cut -d' ' -f1 /proc/uptime) s after it started:"
         dmesg | tail -n 20
         kill -KILL "$program"
