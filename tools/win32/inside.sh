@@ -29,8 +29,8 @@ run_test_program() {
         echo "$test ran past $seconds s, in $(grep '^\[ RUN' "$log" | tail -n 1 | cut -c 14-)."
         echo "Its processes then (threads; wchan is where each one sleeps in the kernel):"
         ps -eLo pid,tid,stat,pcpu,time,wchan:28,args
-        # Seen twice: Wine's server running flat out while every process waits
-        # for it. What it is doing then is in its system calls.
+        # Wine's server has been seen running flat out while every process
+        # waited for it: its system calls, or the lack of them, tell how.
         for server in $(pgrep wineserver); do
             echo "Wine's server, $server, in system call: $(cat "/proc/$server/syscall")"
             timeout 10 strace -c -p "$server" 2>&1 | tail -n 25
