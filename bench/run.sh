@@ -25,9 +25,11 @@ cpu_ns() { cat /proc/"$1"/task/*/schedstat | awk '{ total += $1 } END { printf "
 echo "Idle CPU over $seconds s..." >&2
 "$WINE" $W/deskclock.exe </dev/null >/dev/null 2>&1 &
 clock=$!
+# The baseline starts once the notice is confirmed: a window activated after
+# the notice takes the keyboard, and the Return meant for the notice with it.
+await "the clock's window" clock_window_shown
 "$WINE" $W/baseline.exe </dev/null >/dev/null 2>&1 &
 baseline=$!
-await "the clock's window" clock_window_shown
 await "the baseline's window" eval "xdotool search --onlyvisible --name '^Baseline\$' >/dev/null"
 c0=$(cpu_ns $clock); b0=$(cpu_ns $baseline)
 sleep "$seconds"
@@ -53,27 +55,29 @@ skin=$(($($OBJDUMP -p build/win32/deskclock.exe |
     awk '/Entry: ID: 0x000065,/ { found = 1 } found && /Leaf:/ { sub(",", "", $6); print $6; exit }')))
 
 {
+echo "Run on $(date -u +%Y-%m-%d), $(nproc) cores, $("$WINE" --version), idle for $seconds s."
+echo
 echo "| Figure | deskclock | baseline | ratio | target |"
 echo "|---|---|---|---|---|"
 awk -v c="$idle_clock" -v b="$idle_base" -v t="$seconds" 'BEGIN {
-    printf "| Idle CPU over %d s (all threads, user + system) | %.1f ms | %.1f ms | %s | within 1.5x |\n",
+    printf "| Idle CPU over %d s (all threads, user + system) | %.1f ms | %.1f ms | %s | under 0.1%% of a core |\n",
            t, c / 1e6, b / 1e6, (b > 0 ? sprintf("%.2f", c / b) : "baseline 0") }'
 echo "$wakeups" | awk '{ printf "| Wake-ups (messages taken) per minute | %s | 0 | | |\n", $5 }'
 echo "$paint" | awk '/drawing the face alone/ { d = $5; r = $7 } /five bare/ { b = $4 }
     /through WM_PAINT/ { w = $4; wr = $6 } /direct paint/ { o = $5; or = $7 }
     /no drawing/ { e = $5; er = $7 }
     /repaint, window unshaped/ { u = $4; ur = $6 } /paint messages, unshaped/ { ue = $4; uer = $6 }
-    END { printf "| One repaint, painting routine (median of 1000) | %s us | %s us (five bare BitBlts) | %s | within 2x |\n", d, b, r
-          printf "| One repaint through WM_PAINT: composed off the screen, one blit | %s us | %s us | %s | within 1.5x |\n", w, b, wr
+    END { printf "| One repaint, the clock alone: its painting routine (median of 1000) | %s us | %s us (five bare BitBlts) | %s | at most 0.5x |\n", d, b, r
+          printf "| One repaint through WM_PAINT: composed off the screen, one blit | %s us | %s us | %s | |\n", w, b, wr
           printf "| The same before: erased white, drawn on the screen in six steps | %s us | %s us | %s | |\n", o, b, or
           printf "| The paint messages alone, nothing drawn (platform only) | %s us | %s us | %s | |\n", e, b, er
           printf "| Repaint through WM_PAINT, the window without its round region | %s us | %s us | %s | |\n", u, b, ur
           printf "| The paint messages alone, the window without its round region | %s us | %s us | %s | |\n", ue, b, uer }'
-echo "$launch" | awk '{ printf "| Launch to first paint (median of 10) | %s ms | %s ms | %s | within 1.2x |\n", $9, $12, $15 }'
-awk -v s="$size32" 'BEGIN { printf "| 32-bit exe | %d bytes (%.1f KB) | | | at most 260 KB |\n", s, s / 1024 }'
+echo "$launch" | awk '{ printf "| Launch to first paint (median of 10) | %s ms | %s ms | %s | |\n", $9, $12, $15 }'
+awk -v s="$size32" 'BEGIN { printf "| 32-bit exe | %d bytes (%.1f KB) | | | |\n", s, s / 1024 }'
 awk -v s="$size64" 'BEGIN { printf "| 64-bit exe | %d bytes (%.1f KB) | | | |\n", s, s / 1024 }'
 awk -v s="$size32" -v r="$rsrc32" -v k="$skin" 'BEGIN {
-    printf "| 32-bit exe without resources (code, data, runtime) | %d bytes (%.1f KB) | | | |\n", s - r, (s - r) / 1024
+    printf "| 32-bit exe without resources (code, data, runtime) | %d bytes (%.1f KB) | | | at most 32 KB |\n", s - r, (s - r) / 1024
     printf "| 32-bit resources (skin %d bytes) | %d bytes (%.1f KB) | | | |\n", k, r, r / 1024 }'
 } | tee build/bench.md
 echo "$wakeups" >&2
