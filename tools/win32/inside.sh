@@ -14,34 +14,78 @@ export WINEARCH=win32
 
 trap stop_session EXIT
 
+# Wine's server sleeps in the kernel between requests, however busy it is.
+# One that has stayed runnable without once giving up the processor for two
+# minutes is in a loop of its own (seen in the guest: every process waiting
+# for it, none of them to blame). Counts from the first look that finds it so.
+SPIN_SECONDS=120
+declare -A SPIN_SINCE=() SPIN_SWITCHES=()
+server_spinning() {
+    local server switches
+    for server in $(pgrep wineserver); do
+        # A server that sleeps, busy or idle, is found runnable only now and
+        # then; its switch count is what tells the two apart.
+        switches=$(awk '/^State:/ { state = $2 } /^voluntary_ctxt_switches/ { print state, $2 }' \
+            "/proc/$server/status" 2>/dev/null) || continue
+        if [ "${switches%% *}" != R ] || [ "$switches" != "${SPIN_SWITCHES[$server]:-}" ]; then
+            SPIN_SWITCHES[$server]=$switches
+            SPIN_SINCE[$server]=$SECONDS
+        elif [ $((SECONDS - SPIN_SINCE[$server])) -ge "$SPIN_SECONDS" ]; then
+            SPINNING=$server
+            return 0
+        fi
+    done
+    return 1
+}
+
+# What every process, and Wine's server above all, was doing.
+show_processes() {
+    echo "Its processes then (threads; wchan is where each one sleeps in the kernel):"
+    ps -eLo pid,tid,stat,pcpu,time,wchan:28,args
+    local server
+    for server in $(pgrep wineserver); do
+        echo "Wine's server, $server, in system call: $(cat "/proc/$server/syscall")"
+        timeout 10 strace -c -p "$server" 2>&1 | tail -n 25
+        # Where it runs, sampled: the loop's addresses in the server.
+        for _ in 1 2 3; do
+            timeout 60 gdb -batch -nx -p "$server" -ex 'info registers eip' -ex 'x/12i $pc' \
+                -ex 'bt 12' 2>&1 | grep -E '^(eip|=>|#)| <' | head -n 30
+        done
+        grep -E 'wineserver|r-xp' "/proc/$server/maps" | head -n 4
+    done
+    echo "The kernel's last words, $(cut -d' ' -f1 /proc/uptime) s after it started:"
+    dmesg | tail -n 20
+}
+
 # Runs a test program, its output shown as it comes, for at most the seconds
 # given. Its tests bound their own waits, so one still running then waits
 # where nothing bounds it or has stopped answering: the failure says which test
-# it was in and what every process was doing, and ends them all.
+# it was in and what every process was doing, and ends them all. Returns 3
+# when Wine's server was found in a loop of its own.
 run_test_program() {
-    local test=$1 seconds=$2 log program shown status=0
+    local test=$1 seconds=$2 log program shown status=0 ended
     log=$(mktemp)
     "$WINE" "$test" >"$log" 2>&1 &
     program=$!
     tail -n +1 -f --pid="$program" "$log" &
     shown=$!
-    if ! await_within "$seconds" "$test to end" eval "! kill -0 $program 2>/dev/null"; then
-        echo "$test ran past $seconds s, in $(grep '^\[ RUN' "$log" | tail -n 1 | cut -c 14-)."
-        echo "Its processes then (threads; wchan is where each one sleeps in the kernel):"
-        ps -eLo pid,tid,stat,pcpu,time,wchan:28,args
-        # Wine's server has been seen running flat out while every process
-        # waited for it: its system calls, or the lack of them, tell how.
-        for server in $(pgrep wineserver); do
-            echo "Wine's server, $server, in system call: $(cat "/proc/$server/syscall")"
-            timeout 10 strace -c -p "$server" 2>&1 | tail -n 25
-            timeout 2 strace -p "$server" 2>&1 | head -n 40
-        done
-        echo "The kernel's last words, $(cut -d' ' -f1 /proc/uptime) s after it started:"
-        dmesg | tail -n 20
+    SPINNING=""
+    SPIN_SINCE=() SPIN_SWITCHES=()
+    ended() { ! kill -0 "$program" 2>/dev/null || server_spinning; }
+    if ! await_within "$seconds" "$test to end" ended || [ -n "$SPINNING" ]; then
+        local in
+        in=$(grep '^\[ RUN' "$log" | tail -n 1 | cut -c 14-)
+        if [ -n "$SPINNING" ]; then
+            echo "Wine's server, $SPINNING, ran for $SPIN_SECONDS s without once waiting, while $test was in $in."
+        else
+            echo "$test ran past $seconds s, in $in."
+        fi
+        show_processes
         kill -KILL "$program"
         bounded 60 "Wine to stop" "$WINESERVER" -k || true
+        [ -n "$SPINNING" ] && status=3
     fi
-    wait "$program" || status=$?
+    if [ "$status" = 3 ]; then wait "$program" || true; else wait "$program" || status=$?; fi
     wait "$shown" || true
     rm -f "$log"
     return "$status"
@@ -59,7 +103,15 @@ test)
     [ "$DESKCLOCK_WIN32_ROUTE" = guest ] || tests="build/win32/inprocess_test.exe $tests"
     status=0
     for test in $tests; do
-        run_test_program "$test" 1200 || status=1
+        run_test_program "$test" 1200 && continue
+        # Wine's own loop is no verdict on the clock: the program is run once
+        # more in a new server, and a second loop fails the stage.
+        if [ $? = 3 ]; then
+            echo "$test is run once more, as Wine's server ended in a loop of its own."
+            start_wine "$DESKCLOCK_WIN32_PREFIX"
+            run_test_program "$test" 1200 && continue
+        fi
+        status=1
     done
     exit "$status"
     ;;

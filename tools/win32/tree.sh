@@ -69,7 +69,7 @@ wait
 INIT
 chmod 755 "$dir/sbin/deskclock-init"
 
-# procps and strace: what each process, and Wine's server, was doing when a
+# procps, strace and gdb: what each process, and Wine's server, was doing when a
 # test program runs past its bound.
 cat >"$dir/tmp/setup.sh" <<'SETUP'
 set -eu
@@ -77,7 +77,7 @@ export DEBIAN_FRONTEND=noninteractive LANG=C.UTF-8
 dpkg --add-architecture i386
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
-    linux-image-amd64 kmod procps strace wine wine32:i386 fonts-wine xvfb xdotool x11-utils imagemagick \
+    linux-image-amd64 kmod procps strace gdb wine wine32:i386 fonts-wine xvfb xdotool x11-utils imagemagick \
     libfreetype6:i386 libfontconfig1:i386 libxrender1:i386 libxcursor1:i386 libxi6:i386 \
     libxrandr2:i386 libxinerama1:i386 libxcomposite1:i386 libxfixes3:i386 >/dev/null
 apt-get clean
