@@ -89,6 +89,12 @@ run_test_program() {
     fi
     if [ "$status" = 3 ]; then wait "$program" || true; else wait "$program" || status=$?; fi
     wait "$shown" || true
+    # A program that dies in a way Wine cannot report (a stack overflow) may
+    # end with status 0: it passed only if GoogleTest said so at its end.
+    if [ "$status" = 0 ] && ! grep -q '^\[  PASSED  \]' "$log"; then
+        echo "$test ended without its summary, in $(grep '^\[ RUN' "$log" | tail -n 1 | cut -c 14-)."
+        status=1
+    fi
     rm -f "$log"
     return "$status"
 }
