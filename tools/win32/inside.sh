@@ -65,7 +65,7 @@ show_processes() {
 # it was in and what every process was doing, and ends them all. Returns 3
 # when Wine's server was found in a loop of its own.
 run_test_program() {
-    local test=$1 seconds=$2 log program shown status=0 ended
+    local test=$1 seconds=$2 log program shown status=0 in
     log=$(mktemp)
     "$WINE" "$test" >"$log" 2>&1 &
     program=$!
@@ -74,9 +74,9 @@ run_test_program() {
     SPINNING=""
     SPIN_SINCE=() SPIN_SWITCHES=()
     ended() { ! kill -0 "$program" 2>/dev/null || server_spinning; }
+    last_test() { grep '^\[ RUN' "$log" | tail -n 1 | cut -c 14-; }
     if ! await_within "$seconds" "$test to end" ended || [ -n "$SPINNING" ]; then
-        local in
-        in=$(grep '^\[ RUN' "$log" | tail -n 1 | cut -c 14-)
+        in=$(last_test)
         if [ -n "$SPINNING" ]; then
             echo "Wine's server, $SPINNING, ran for $SPIN_SECONDS s without once waiting, while $test was in $in."
         else
@@ -94,7 +94,7 @@ run_test_program() {
     # A program that dies in a way Wine cannot report (a stack overflow) may
     # end with status 0: it passed only if GoogleTest said so at its end.
     if [ "$status" = 0 ] && ! grep -q '^\[  PASSED  \]' "$log"; then
-        echo "$test ended without its summary, in $(grep '^\[ RUN' "$log" | tail -n 1 | cut -c 14-)."
+        echo "$test ended without its summary, in $(last_test)."
         status=1
     fi
     rm -f "$log"
