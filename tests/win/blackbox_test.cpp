@@ -2,7 +2,6 @@
 // driven from this process as a user, the shell or another program would.
 #include "support.h"
 
-
 #include <algorithm>
 
 namespace {
