@@ -52,8 +52,11 @@ show_processes() {
                 -ex 'bt 12' 2>&1 | grep -E '^(eip|=>|#)| <' | head -n 30
         done
         grep -E 'wineserver|r-xp' "/proc/$server/maps" | head -n 4
-        # Kept for a closer look: the build's own binaries are in the tree.
-        timeout 300 gdb -batch -nx -p "$server" -ex "gcore build/win32-run/wineserver-$server.core" 2>&1 | tail -n 1
+        # Kept for a closer look beside the tree's binaries, where the next
+        # run, which empties build/win32-run, leaves it.
+        mkdir -p build/win32-cores
+        timeout 300 gdb -batch -nx -p "$server" \
+            -ex "gcore build/win32-cores/wineserver-$(date +%Y%m%d-%H%M%S)-$server.core" 2>&1 | grep -i 'saved'
     done
     echo "The kernel's last words, $(cut -d' ' -f1 /proc/uptime) s after it started:"
     dmesg | tail -n 20
