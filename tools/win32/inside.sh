@@ -56,7 +56,7 @@ show_processes() {
         # run, which empties build/win32-run, leaves it.
         mkdir -p build/win32-cores
         timeout 300 gdb -batch -nx -p "$server" \
-            -ex "gcore build/win32-cores/wineserver-$(date +%Y%m%d-%H%M%S)-$server.core" 2>&1 | grep -i 'saved'
+            -ex "gcore build/win32-cores/wineserver-$(date +%Y%m%d-%H%M%S)-$server.core" 2>&1 | grep -i 'saved' || true
     done
     echo "The kernel's last words, $(cut -d' ' -f1 /proc/uptime) s after it started:"
     dmesg | tail -n 20
