@@ -1,5 +1,4 @@
-// The real deskclock.exe, and copies built without one of its resources,
-// driven from this process as a user, the shell or another program would.
+// The real deskclock.exe, driven from this process as a user, the shell or another program would.
 #include "support.h"
 
 #include <algorithm>
@@ -70,10 +69,7 @@ TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindow
     EXPECT_EQ(LONG(WS_POPUPWINDOW), GetWindowLongA(window, GWL_STYLE) & (WS_POPUPWINDOW | WS_CAPTION | WS_CHILD));
     // A tool window has no taskbar button.
     EXPECT_EQ(LONG(WS_EX_TOOLWINDOW), GetWindowLongA(window, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_APPWINDOW | 0x00C00000));
-    HRGN region = CreateRectRgn(0, 0, 0, 0);
-    EXPECT_EQ(COMPLEXREGION, GetWindowRgn(window, region));
-    GetRgnBox(region, &rect);
-    DeleteObject(region);
+    EXPECT_EQ(COMPLEXREGION, GetWindowRgnBox(window, &rect));
     EXPECT_EQ("44,4,275,235", Text(rect));
     EXPECT_EQ("", WindowText(window));
     const struct { const char* place; LONG style; } controls[] = {
@@ -114,32 +110,6 @@ TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindow
     Mouse((exit.left + exit.right) / 2, (exit.top + exit.bottom) / 2, MOUSEEVENTF_LEFTDOWN);
     Mouse((exit.left + exit.right) / 2, (exit.top + exit.bottom) / 2, MOUSEEVENTF_LEFTUP);
     EXPECT_EQ(0u, clock.WaitForExit());
-}
-
-// Built without one of its resources, the clock says what a user must know and goes on, or ends.
-TEST(ClockExeWithout, EachResourceTheClockGoesOnOrEndsAsItAllows)
-{
-    const struct { const char* exe; std::vector<std::string> reports; DWORD exitCode; } cases[] = {
-        { "deskclock-noskin.exe", { "Error: Failed to load the skin bitmap!" }, DWORD(-1) },
-        { "deskclock-noneedles.exe", { "Error: Failed to load the Needle bitmaps!", "Error: Could not create masks!" }, 0 },
-        { "deskclock-nominute.exe", {}, 0 },
-        { "deskclock-nohour.exe", {}, 0 },
-        { "deskclock-noicon.exe", {}, 0 },
-        { "deskclock-nomenu.exe", {}, 0 },
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.exe);
-        BoxWatcher watcher;
-        ClockProcess clock(c.exe);
-        if (c.exitCode == 0) {
-            HWND window = clock.WaitForWindow();
-            ASSERT_NE(nullptr, window);
-            // The system's close ends it as Esc does.
-            PostMessageA(window, WM_CLOSE, 0, 0);
-        }
-        EXPECT_EQ(c.exitCode, clock.WaitForExit());
-        EXPECT_EQ(c.reports, watcher.Boxes());
-    }
 }
 
 // Messages from another process that it has no use for leave the clock as it was; its own still act.
