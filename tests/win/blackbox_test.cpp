@@ -21,16 +21,16 @@ std::string Text(RECT r)
     return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," + std::to_string(r.bottom);
 }
 
-std::string Place(HWND window)
+std::string Place(HWND window, HWND within = NULL)
 {
     RECT r = {};
     GetWindowRect(window, &r);
+    MapWindowPoints(NULL, within, reinterpret_cast<POINT*>(&r), 2);
     return Text(r);
 }
 
-// The pointer moved to a screen point (given 0 to 65536 across the screen),
-// and a button pressed or let go there. Under Wine a move also moves the X
-// pointer, which the window under it hears of later as a move of its own.
+// The pointer moved to a screen point, and a button pressed or let go there. Under Wine a
+// move also moves the X pointer, which the window under it hears of later as a move of its own.
 void Mouse(int x, int y, DWORD flags = 0)
 {
     INPUT input = { INPUT_MOUSE };
@@ -41,15 +41,16 @@ void Mouse(int x, int y, DWORD flags = 0)
     SendInput(1, &input, sizeof(input));
 }
 
-// Wine prefers its own DLLs to one beside a program unless told otherwise: so told,
-// a uxtheme.dll planted there (any module will do) would be loaded with the window.
-TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindowAndAnswersKeysDragAndExit)
+// Wine prefers its own DLLs to one beside a program unless told otherwise: so told, a
+// uxtheme.dll planted there (any module will do) would be loaded with the window. Messages
+// from another process that it has no use for leave it as it was; its own still act.
+TEST(ClockExe, StartedBesidePlantedModulesShowsTheNoticeThenTheTimeAndAnswersMessagesKeysDragTrayAndExit)
 {
-    std::string folder = TestFolder();
+    std::vector<HWND> known = VisibleWindows();
+    std::string folder = TestFolder() + "planted\\";
     char overrides[256] = "";
-    CreateDirectoryA((folder + "planted").c_str(), NULL);
-    for (const char* copy : { "planted\\deskclock.exe", "planted\\uxtheme.dll" })
-        ASSERT_TRUE(CopyFileA((folder + "deskclock.exe").c_str(), (folder + copy).c_str(), FALSE));
+    for (const char* copy : { "deskclock.exe", "uxtheme.dll" })
+        ASSERT_TRUE(CopyFileA((TestFolder() + "deskclock.exe").c_str(), (folder + copy).c_str(), FALSE));
     GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof(overrides));
     SetEnvironmentVariableA("WINEDLLOVERRIDES", (std::string(overrides) + ";uxtheme=n,b").c_str());
     // The drag starts here: put there before the window exists, its late move cannot reach the drag.
@@ -64,6 +65,14 @@ TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindow
     HWND window = clock.WaitForWindow();
     ASSERT_NE(nullptr, window);
 
+    // Each handled before the next is sent (a menu or box opened by mistake would hold the sender):
+    // command ids beside the clock's and one of each range, tray notices of other icons and of other clicks.
+    for (WPARAM id : { 0, IDOK, IDCANCEL, 101, 104, 105, 299, 302, 303, 304, 305, 1000, 39999, 40000, 40003, 0xFFFF })
+        ASSERT_TRUE(Send(window, WM_COMMAND, id, 0, "a command of no use"));
+    for (WPARAM id : { 0, 103, 105, 0xFFFF })
+        ASSERT_TRUE(Send(window, kTrayMessage, id, WM_RBUTTONDOWN, "a tray notice of no use"));
+    for (LPARAM mouse = WM_MOUSEMOVE; mouse <= 0x20E; ++mouse)
+        ASSERT_TRUE(mouse == WM_RBUTTONDOWN || Send(window, kTrayMessage, 104, mouse, "a tray notice of no use"));
     RECT rect;
     EXPECT_EQ("0,0,320,240", Place(window));
     EXPECT_EQ(LONG(WS_POPUPWINDOW), GetWindowLongA(window, GWL_STYLE) & (WS_POPUPWINDOW | WS_CAPTION | WS_CHILD));
@@ -75,9 +84,7 @@ TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindow
     const struct { const char* place; LONG style; } controls[] = {
         { "115,105,205,120", WS_CHILD }, { "115,90,205,105", WS_CHILD }, { "115,120,205,135", WS_CHILD | SS_CENTER } };
     for (int i = 0; i < 3; ++i) {
-        GetWindowRect(GetDlgItem(window, kControls[i]), &rect);
-        MapWindowPoints(NULL, window, reinterpret_cast<POINT*>(&rect), 2);
-        EXPECT_EQ(controls[i].place, Text(rect)) << kControls[i];
+        EXPECT_EQ(controls[i].place, Place(GetDlgItem(window, kControls[i]), window)) << kControls[i];
         EXPECT_EQ(controls[i].style, GetWindowLongA(GetDlgItem(window, kControls[i]), GWL_STYLE)) << "hidden, in its place";
     }
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, clock.Id());
@@ -88,6 +95,18 @@ TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindow
             uxtheme = module.szExePath;
     CloseHandle(snapshot);
     EXPECT_NE(std::string::npos, uxtheme.find("system32")) << uxtheme;
+    EXPECT_EQ(1u, clock.Accounting().TotalProcesses) << "the clock alone";
+    std::string readout = WindowText(GetDlgItem(window, 302));
+    EXPECT_TRUE(Await("the readout to move on from " + readout, [&] { return WindowText(GetDlgItem(window, 302)) != readout; }));
+
+    // Adjust Time starts the system's panel, not waited for: Wine lacks it, so
+    // rundll32 ends by itself, and the one planted beside the clock is not taken.
+    std::string mark = folder + "timedate.loaded";
+    DeleteFileA(mark.c_str());
+    EXPECT_TRUE(Send(window, WM_COMMAND, MAKEWPARAM(300, BN_CLICKED), 0, "Adjust Time"));
+    EXPECT_EQ(2u, clock.Accounting().TotalProcesses) << "the clock and its panel";
+    EXPECT_TRUE(Await("the panel's process to end by itself", [&] { return clock.Accounting().ActiveProcesses == 1; }));
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(mark.c_str())) << "the planted timedate.cpl was loaded";
 
     const struct { WPARAM key; bool shown; } presses[] = {
         { VK_UP, false }, { VK_DOWN, true }, { VK_DOWN, true }, { VK_UP, false }, { VK_DOWN, true } };
@@ -101,77 +120,29 @@ TEST(ClockExe, StartedBesideAPlantedDllShowsTheNoticeThenTheTimeInItsRoundWindow
     EXPECT_TRUE(Await("the clock to start moving its window", [&] {
         return GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &moving) && (moving.flags & GUI_INMOVESIZE);
     }));
-    // One move, let go of there: one between would reach the clock again, late, from X.
+    // One move, let go of there: one between would reach the clock again, late, from X. It
+    // leaves the window out of the way of the notification area in the top-left corner.
     Mouse(300, 210, MOUSEEVENTF_LEFTUP);
     EXPECT_TRUE(Await("the clock dragged by (200, 150)", [&] { return Place(window) == "200,150,520,390"; })) << Place(window);
-    // A press on a shown control is the control's, not the start of a drag.
-    RECT exit;
-    GetWindowRect(GetDlgItem(window, 301), &exit);
-    Mouse((exit.left + exit.right) / 2, (exit.top + exit.bottom) / 2, MOUSEEVENTF_LEFTDOWN);
-    Mouse((exit.left + exit.right) / 2, (exit.top + exit.bottom) / 2, MOUSEEVENTF_LEFTUP);
-    EXPECT_EQ(0u, clock.WaitForExit());
-}
 
-// Messages from another process that it has no use for leave the clock as it was; its own still act.
-TEST(ClockExe, MessagesItHasNoUseForLeaveItAsItWasAndItsOwnStillActUpToTheTrayMenu)
-{
-    std::vector<HWND> known = VisibleWindows();
-    ClockProcess clock;
-    HWND window = clock.WaitForWindow();
-    ASSERT_NE(nullptr, window);
-    BoxWatcher watcher;
-    // Each handled before the next is sent: one that opened a menu or a box by
-    // mistake would hold the sender until it closed. Command ids beside the
-    // clock's own and one of each range besides; tray notices from other icons,
-    // and every other mouse message from its own.
-    for (WPARAM id : { 0, IDOK, IDCANCEL, 101, 104, 105, 299, 302, 303, 304, 305, 1000, 39999, 40000, 40003, 0xFFFF })
-        EXPECT_TRUE(Send(window, WM_COMMAND, id, 0, "a command of no use")) << id;
-    for (WPARAM id : { 0, 103, 105, 0xFFFF })
-        EXPECT_TRUE(Send(window, kTrayMessage, id, WM_RBUTTONDOWN, "a tray notice of no use")) << id;
-    for (LPARAM mouse = WM_MOUSEMOVE; mouse <= 0x20E; ++mouse)
-        EXPECT_TRUE(mouse == WM_RBUTTONDOWN || Send(window, kTrayMessage, 104, mouse, "a tray notice of no use"));
-    EXPECT_EQ(std::vector<std::string>{}, watcher.Boxes());
-    EXPECT_EQ(nullptr, OpenMenu(clock.Id()));
-    EXPECT_TRUE(ControlsShown(window, false));
-    EXPECT_EQ("0,0,320,240", Place(window));
-    EXPECT_EQ(1u, clock.Accounting().TotalProcesses) << "the clock alone";
-    std::string readout = WindowText(GetDlgItem(window, 302));
-    EXPECT_TRUE(Await("the readout to move on from " + readout, [&] { return WindowText(GetDlgItem(window, 302)) != readout; }));
-
-    // Adjust Time starts the system's panel, not waited for: Wine lacks it, so
-    // rundll32 ends by itself, and the one planted beside the clock is not taken.
-    std::string mark = TestFolder() + "timedate.loaded";
-    DeleteFileA(mark.c_str());
-    EXPECT_TRUE(Send(window, WM_COMMAND, MAKEWPARAM(300, BN_CLICKED), 0, "Adjust Time"));
-    EXPECT_EQ(2u, clock.Accounting().TotalProcesses) << "the clock and its panel";
-    EXPECT_TRUE(Await("the panel's process to end by itself", [&] { return clock.Accounting().ActiveProcesses == 1; }));
-    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(mark.c_str())) << "the planted timedate.cpl was loaded";
-
-    // The tray menu: About, then Exit. The icon is the shell's new window that holds no other.
+    // The tray menu's About. The icon is the shell's new window that holds no other.
     HWND icon = NULL;
     ASSERT_TRUE(Await("the clock's tray icon", [&] {
-        std::vector<HWND> shown = VisibleWindows(clock.Id());
-        for (HWND candidate : shown)
-            if (std::find(known.begin(), known.end(), candidate) == known.end() &&
-                std::none_of(shown.begin(), shown.end(), [&](HWND other) { return GetParent(other) == candidate; }))
+        for (HWND candidate : VisibleWindows(clock.Id()))
+            if (std::find(known.begin(), known.end(), candidate) == known.end() && !GetWindow(candidate, GW_CHILD))
                 icon = candidate;
         return icon != NULL;
     }));
-    // Out of the way of the notification area in the top-left corner.
-    SetWindowPos(window, NULL, 400, 300, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     // Injected input does not reach Wine's stand-alone tray: the press is handed
     // to the icon. The open menu reads all the thread's messages: a mnemonic chooses.
-    auto choose = [&](char mnemonic) {
-        RECT place;
-        GetWindowRect(icon, &place);
-        SetCursorPos((place.left + place.right) / 2, (place.top + place.bottom) / 2);
-        PostMessageA(icon, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10));
-        PostMessageA(icon, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
-        EXPECT_TRUE(Await("the clock's tray menu", [&] { return OpenMenu(clock.Id()) != NULL; }));
-        PostMessageA(window, WM_CHAR, mnemonic, 0);
-        EXPECT_TRUE(Await("the tray menu to close", [&] { return OpenMenu(clock.Id()) == NULL; }));
-    };
-    choose('a');
+    auto openMenu = [&] { return FindProcessWindow(clock.Id(), "#32768", NULL); };
+    GetWindowRect(icon, &rect);
+    SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
+    PostMessageA(icon, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10));
+    PostMessageA(icon, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
+    EXPECT_TRUE(Await("the clock's tray menu", [&] { return openMenu() != NULL; }));
+    PostMessageA(window, WM_CHAR, 'a', 0);
+    EXPECT_TRUE(Await("the tray menu to close", [&] { return openMenu() == NULL; }));
     HWND about = NULL;
     ASSERT_TRUE(Await("the About box", [&] { return (about = FindProcessWindow(clock.Id(), "#32770", "Thank You!")) != NULL; }));
     EXPECT_EQ("deskclock, by the deskclock authors.\n\n  You can reach me at\ndeskclock@example.org",
@@ -179,7 +150,11 @@ TEST(ClockExe, MessagesItHasNoUseForLeaveItAsItWasAndItsOwnStillActUpToTheTrayMe
     EXPECT_EQ(nullptr, GetWindow(about, GW_OWNER));
     // A press while the box's loop is ending would be lost in it.
     EXPECT_TRUE(PressOk(about, "the About box"));
-    choose('e');
+
+    // A press on a shown control is the control's, not the start of a drag.
+    GetWindowRect(GetDlgItem(window, 301), &rect);
+    Mouse((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2, MOUSEEVENTF_LEFTDOWN);
+    Mouse((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2, MOUSEEVENTF_LEFTUP);
     EXPECT_EQ(0u, clock.WaitForExit());
 }
 

@@ -1,5 +1,4 @@
-// What the running clock cannot show cheaply, on the real Win32 API in this process:
-// the clock's imports are this program's, and stand-ins patched in record, fail or simulate.
+// The clock's code on the real Win32 API in this process, its imports patched to record, fail or simulate.
 #include "support.h"
 
 #include <shellapi.h>
@@ -20,8 +19,6 @@
 #include "ui/tray.h"
 
 namespace {
-
-const COLORREF kBlack = RGB(0, 0, 0);
 
 // Points this executable's import of a function at a stand-in.
 template <typename Function>
@@ -136,6 +133,16 @@ SYSTEMTIME simulatedTime;
 void(WINAPI* realGetLocalTime)(SYSTEMTIME*);
 void WINAPI SimulatedLocalTime(SYSTEMTIME* time) { *time = simulatedTime; }
 
+// Each box as "caption: text", answered at once; the start-up notice is not kept.
+std::vector<std::string> boxes;
+int(WINAPI* realMessageBox)(HWND, LPCSTR, LPCSTR, UINT);
+int WINAPI RecordBox(HWND, LPCSTR text, LPCSTR caption, UINT)
+{
+    if (strcmp(caption, "Version") != 0)
+        boxes.push_back(std::string(caption) + ": " + text);
+    return IDOK;
+}
+
 // Each launch as "application|command line".
 std::vector<std::string> launches;
 bool RecordLaunch(const char* application, char* commandLine, const char* folder)
@@ -154,13 +161,15 @@ struct StandIns {
         Patch("gdi32.dll", "BitBlt", CountBitBlt, &realBitBlt);
         Patch("user32.dll", "PeekMessageA", CountPeekMessage, &realPeekMessage);
         Patch("user32.dll", "WaitMessage", CountWaitMessage, &realWaitMessage);
+        Patch("user32.dll", "MessageBoxA", RecordBox, &realMessageBox);
         launchProcess = RecordLaunch;
     }
 } standIns;
 
-// What a test saw of each tray menu, which it cancels as soon as it opens.
+// What a test saw of each tray menu, which it cancels as soon as it opens, or ends with an item's key.
 struct OpenedMenu { HWND foreground; std::vector<std::string> items; };
 std::vector<OpenedMenu> menusOpened;
+char menuKey;
 WNDPROC clockProc;
 
 LRESULT CALLBACK ScriptedProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -175,7 +184,7 @@ LRESULT CALLBACK ScriptedProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         }
         menusOpened.push_back(opened);
         // As Wine's own menu tests do: queued for the menu's own loop.
-        PostMessageA(window, WM_CANCELMODE, 0, 0);
+        PostMessageA(window, menuKey ? WM_CHAR : WM_CANCELMODE, menuKey, 0);
     }
     return CallWindowProcA(clockProc, window, message, wParam, lParam);
 }
@@ -224,8 +233,7 @@ protected:
 
     void TearDown() override
     {
-        if (IsWindow(window))
-            DestroyWindow(window);
+        DestroyWindow(window);  // if not gone already
         Pump();
     }
 
@@ -285,14 +293,12 @@ TEST_F(Clock, TicksWriteTheTimeAndRepaintAsTheirTimerOrAdjustTimeCallsForAndTheL
 
 
 
-// A shell not ready for the first 5 s, as at a slow log-on, still gets the icon, asked for
-// every 2 s; one that never takes it is asked 60 times, 2 minutes, and then no more: no
-// timer is left to wake the clock. A new taskbar is asked again.
+// A shell not ready for 5 s, as at a slow log-on, still gets the icon, asked for every 2 s; one that
+// never takes it is asked 60 times, and then no timer is left to wake the clock. A new taskbar is asked again.
 TEST_F(Clock, TheTrayIconIsAskedForEvery2SecondsFor2MinutesUntilTheShellTakesIt)
 {
     DestroyWindow(window);
     notifyCalls.clear();
-    refusedAdds = 0;
     shellDownSince = GetTickCount();
     shellDownFor = 5000;
     clockApp.trayIcon = CopyIcon(LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_CLOCK)));
@@ -310,13 +316,11 @@ TEST_F(Clock, TheTrayIconIsAskedForEvery2SecondsFor2MinutesUntilTheShellTakesIt)
     shellDownFor = 0;
 }
 
-// A day of ticks, tray menus, keys and Adjust Time, the user in another window at first: each
-// menu brings the clock forward, is loaded afresh and dismissed without effect; nothing is
-// left behind. The tray icon comes with the window and the taskbar, and goes with the window.
+// A day of ticks, tray menus, keys and Adjust Time, the user in another window at first: each menu brings the
+// clock forward, is loaded afresh and dismissed without effect; the icon comes and goes with the window.
 TEST_F(Clock, ADayOfTicksMenusAndKeysLeavesNothingBehindNorDoesAWindowOnceGone)
 {
-    ICONINFO info;
-    EXPECT_FALSE(GetIconInfo(clockApp.trayIcon, &info)) << "destroyed once the shell has its copy";
+    EXPECT_FALSE(DestroyIcon(clockApp.trayIcon)) << "destroyed once the shell has its copy";
     clockProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ScriptedProc)));
     HWND other = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 400, 300, 50, 50, NULL, NULL, NULL, NULL);
     SetForegroundWindow(other);
@@ -352,6 +356,9 @@ TEST_F(Clock, ADayOfTicksMenusAndKeysLeavesNothingBehindNorDoesAWindowOnceGone)
     EXPECT_EQ(15u, menusLoaded.size());
     for (HMENU menu : menusLoaded)
         EXPECT_FALSE(IsMenu(menu)) << "destroyed once closed";
+    menuKey = 'e';
+    SendMessageA(window, WM_TRAYNOTIFY, IDI_CLOCK, WM_RBUTTONDOWN);
+    EXPECT_EQ(0, Pump()) << "Exit chosen";
 
     SendMessageA(window, RegisterWindowMessageA("TaskbarCreated"), 0, 0);
     AddTrayIcon(window, 104, NULL, std::string(100, 'x').c_str());
@@ -432,11 +439,11 @@ TEST(Startup, EachFailureIsReportedAndOnlyThoseOfClassWindowOrSkinEndIt)
         std::copy(cases[i].missing, cases[i].missing + 2, missingBitmaps);
         notifyCalls.clear();
         firstFrameMinute = -1;
-        BoxWatcher watcher;
+        boxes.clear();
         if (goesOn)
             SetTimer(NULL, 0, 10, QuitAfterFirstFrame);
         EXPECT_EQ(goesOn ? 0 : -1, RunClock(GetModuleHandleA(NULL), SW_SHOW));
-        EXPECT_EQ(cases[i].reports, watcher.Boxes());
+        EXPECT_EQ(cases[i].reports, boxes);
         EXPECT_TRUE(!goesOn || firstFrameMinute == 144) << "first frame at minute angle " << firstFrameMinute;
         UnhookWindowsHookEx(hook);
         UnregisterClassA(kClockClassName, GetModuleHandleA(NULL));
@@ -467,9 +474,7 @@ protected:
         Clock::SetUp();
         probed = blitsRotate;
         shipped = clockApp;
-        BITMAPINFO info = { { sizeof(BITMAPINFOHEADER), 320, -240, 1, 32, BI_RGB } };
-        void* bits;
-        target = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+        target = MakeNeedle(RGB(0, 0, 0), 0, 320, 240);  // no bar: all white
         dc = CreateCompatibleDC(NULL);
         previous = SelectObject(dc, target);
     }
@@ -489,10 +494,8 @@ protected:
     // Needles of the test's own, masked unless told otherwise.
     void UseNeedles(HBITMAP minute, HBITMAP minuteMask, HBITMAP hour, HBITMAP hourMask)
     {
-        clockApp.minuteNeedle = minute;
-        clockApp.minuteMask = minuteMask;
-        clockApp.hourNeedle = hour;
-        clockApp.hourMask = hourMask;
+        clockApp.minuteNeedle = minute, clockApp.minuteMask = minuteMask;
+        clockApp.hourNeedle = hour, clockApp.hourMask = hourMask;
     }
     HBITMAP Made(HBITMAP bitmap) { made.push_back(bitmap); return bitmap; }
     HBITMAP MaskOf(HBITMAP needle) { return Made(CreateNeedleMask(needle, RGB(255, 255, 255))); }
@@ -505,8 +508,7 @@ protected:
         ModifyWorldTransform(dc, NULL, MWT_IDENTITY);
     }
 
-    // The pixel at a distance from the centre (159, 119) along an angle,
-    // moved sideways (clockwise positive) by `aside`.
+    // The pixel at a distance from the centre (159, 119) along an angle, moved `aside` clockwise.
     POINT Along(double angle, double distance, double aside = 0)
     {
         double a = angle * 3.14159265358979 / 180;
@@ -516,7 +518,7 @@ protected:
     bool ShowsSkin(POINT p) { return GetPixel(dc, p.x, p.y) == GetPixel(clockApp.skinDC, p.x, p.y); }
 
     // The needle's colour all along its line, the face untouched beside it.
-    void ExpectNeedle(double angle, int from, int to, COLORREF colour = kBlack)
+    void ExpectNeedle(double angle, int from, int to, COLORREF colour = RGB(0, 0, 0))
     {
         for (int d = from; d <= to; d += 2) {
             POINT p = Along(angle, d);
@@ -526,8 +528,8 @@ protected:
     }
 
     ClockApp shipped;
-    std::vector<HBITMAP> made;
     bool probed;
+    std::vector<HBITMAP> made;
     HBITMAP target;
     HDC dc;
     HGDIOBJ previous;
@@ -546,7 +548,7 @@ TEST_F(Face, NeedlesOnBothPathsAndEachRepaintAsOneBlit)
     HBITMAP unmasked = Made(MakeNeedle(RGB(200, 0, 0), 68)), redMask = MaskOf(red), blueMask = MaskOf(blue);
     // Wine stretches a turned blit into the box the turned rectangle covers,
     // which is exact only for a needle that is all bar.
-    HBITMAP minuteBar = Made(MakeNeedle(kBlack, 68, 4, 68)), hourBar = Made(MakeNeedle(kBlack, 33, 4, 33));
+    HBITMAP minuteBar = Made(MakeNeedle(RGB(0, 0, 0), 68, 4, 68)), hourBar = Made(MakeNeedle(RGB(0, 0, 0), 33, 4, 33));
     HBITMAP minuteBarMask = MaskOf(minuteBar), hourBarMask = MaskOf(hourBar);
     watched = window;
     for (bool rotate : { false, true }) {
@@ -580,8 +582,7 @@ TEST_F(Face, NeedlesOnBothPathsAndEachRepaintAsOneBlit)
         Render(180, 180.0f);
         ExpectNeedle(180, 6, 30, RGB(0, 0, 200));
         ExpectNeedle(180, 40, 64, RGB(200, 0, 0));
-        // A needle whose mask could not be made would cover its square; one
-        // never loaded has nothing to draw. Either is left out, the other drawn.
+        // A needle without a mask would cover its square, one not loaded has nothing to draw: either is left out.
         for (HBITMAP needle : { unmasked, HBITMAP(NULL) }) {
             UseNeedles(needle, NULL, blue, blueMask);
             Render(90, 180.0f);

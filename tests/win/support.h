@@ -7,10 +7,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <algorithm>
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 inline std::string WindowText(HWND window)
@@ -20,8 +17,7 @@ inline std::string WindowText(HWND window)
     return text;
 }
 
-// Waits for a condition; a failure names what was awaited. The bound is generous:
-// it costs nothing when the condition comes, and a busy machine may be slow.
+// Waits for a condition, for a bound generous enough for a busy machine; a failure names what was awaited.
 const DWORD kPatienceMs = 60000;
 
 template <typename Condition>
@@ -34,8 +30,7 @@ testing::AssertionResult Await(const std::string& what, Condition condition, DWO
     return testing::AssertionSuccess();
 }
 
-// A message sent to another process's window and handled there. Like every wait
-// on another process it is bounded; a failure names the message and what it was for.
+// A message sent to another process's window and handled there, within the bound; a failure names it.
 inline testing::AssertionResult Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam, const std::string& what)
 {
     DWORD_PTR result = 0;
@@ -45,14 +40,11 @@ inline testing::AssertionResult Send(HWND window, UINT message, WPARAM wParam, L
                                        << message << ", " << wParam << ", " << lParam << ") to be handled";
 }
 
-// Presses a box's OK button and waits for the box to go. A box that another
-// watcher pressed first is gone as well.
+// Presses a box's OK button and waits for the box to go.
 inline testing::AssertionResult PressOk(HWND box, const std::string& what)
 {
     testing::AssertionResult pressed = Send(GetDlgItem(box, IDOK), BM_CLICK, 0, 0, "the OK of " + what);
-    if (!pressed && IsWindow(box))
-        return pressed;
-    return Await(what + " to go once its OK was pressed", [&] { return !IsWindow(box); });
+    return pressed ? Await(what + " to go once its OK was pressed", [&] { return !IsWindow(box); }) : pressed;
 }
 
 // This test program's folder, where the clocks it starts are built.
@@ -63,9 +55,8 @@ inline std::string TestFolder()
     return file.substr(0, file.find_last_of("\\/") + 1);
 }
 
-// A shown top-level window of a process by class and caption (either may be
-// null), or with `shown` false any such window. Only a shown window is whole: a
-// box is shown once its text is set, the clock once its controls are made.
+// A shown top-level window of a process by class and caption (either may be null), or with `shown` false
+// any such window. Only a shown window is whole: a box once its text is set, the clock once its controls are.
 inline HWND FindProcessWindow(DWORD processId, const char* className, const char* caption, bool shown = true)
 {
     for (HWND window = FindWindowExA(NULL, NULL, className, caption); window;
@@ -78,43 +69,7 @@ inline HWND FindProcessWindow(DWORD processId, const char* className, const char
     return NULL;
 }
 
-// Closes message boxes as they appear, from a thread of its own (a modal box
-// blocks its thread), and records all but the notice as "caption: text".
-class BoxWatcher {
-public:
-    ~BoxWatcher() { Boxes(); }
-
-    std::vector<std::string> Boxes()
-    {
-        stop_ = true;
-        if (thread_.joinable())
-            thread_.join();
-        return boxes_;
-    }
-
-private:
-    void Watch()
-    {
-        for (; !stop_; Sleep(20)) {
-            HWND box = FindWindowExA(NULL, NULL, "#32770", NULL);
-            while (box && !IsWindowVisible(box))
-                box = FindWindowExA(NULL, box, "#32770", NULL);
-            if (!box)
-                continue;
-            // The text is the box's static control, id 0xFFFF.
-            if (WindowText(box) != "Version")
-                boxes_.push_back(WindowText(box) + ": " + WindowText(GetDlgItem(box, 0xFFFF)));
-            EXPECT_TRUE(PressOk(box, "the box \"" + WindowText(box) + "\""));
-        }
-    }
-
-    std::atomic<bool> stop_{ false };
-    std::vector<std::string> boxes_;
-    std::thread thread_{ [this] { Watch(); } };
-};
-
-// The real clock, in a job of its own that counts every process it starts,
-// however briefly it runs; ended with all of them when the test is done.
+// The real clock, in a job that counts every process it starts and ends them all with the test.
 class ClockProcess {
 public:
     explicit ClockProcess(const char* exe = "deskclock.exe")
@@ -195,12 +150,6 @@ inline std::vector<HWND> VisibleWindows(DWORD except = 0)
                 found.push_back(child);
     }
     return found;
-}
-
-// The clock's open popup menu, or null.
-inline HWND OpenMenu(DWORD processId)
-{
-    return FindProcessWindow(processId, "#32768", NULL);
 }
 
 #endif
