@@ -108,23 +108,6 @@ TEST(ClockExe, StartedBesidePlantedModulesShowsTheNoticeThenTheTimeAndAnswersMes
     EXPECT_TRUE(Await("the panel's process to end by itself", [&] { return clock.Accounting().ActiveProcesses == 1; }));
     EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(mark.c_str())) << "the planted timedate.cpl was loaded";
 
-    const struct { WPARAM key; bool shown; } presses[] = {
-        { VK_UP, false }, { VK_DOWN, true }, { VK_DOWN, true }, { VK_UP, false }, { VK_DOWN, true } };
-    for (const auto& press : presses) {
-        EXPECT_TRUE(Send(window, WM_KEYDOWN, press.key, 1, "a key"));
-        EXPECT_TRUE(ControlsShown(window, press.shown)) << press.key;
-    }
-    Mouse(100, 60, MOUSEEVENTF_LEFTDOWN);
-    // Once the clock moves its window it holds the pointer: moves reach it as input, in order.
-    GUITHREADINFO moving = { sizeof(moving) };
-    EXPECT_TRUE(Await("the clock to start moving its window", [&] {
-        return GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &moving) && (moving.flags & GUI_INMOVESIZE);
-    }));
-    // One move, let go of there: one between would reach the clock again, late, from X. It
-    // leaves the window out of the way of the notification area in the top-left corner.
-    Mouse(300, 210, MOUSEEVENTF_LEFTUP);
-    EXPECT_TRUE(Await("the clock dragged by (200, 150)", [&] { return Place(window) == "200,150,520,390"; })) << Place(window);
-
     // The tray menu's About. The icon is the shell's new window that holds no other.
     HWND icon = NULL;
     ASSERT_TRUE(Await("the clock's tray icon", [&] {
@@ -133,11 +116,9 @@ TEST(ClockExe, StartedBesidePlantedModulesShowsTheNoticeThenTheTimeAndAnswersMes
                 icon = candidate;
         return icon != NULL;
     }));
-    // Injected input does not reach Wine's stand-alone tray: the press is handed
-    // to the icon. The open menu reads all the thread's messages: a mnemonic chooses.
+    // Injected input does not reach Wine's stand-alone tray: the press is handed to the icon, the
+    // pointer left where the drag starts. The open menu reads all the thread's messages: a mnemonic chooses.
     auto openMenu = [&] { return FindProcessWindow(clock.Id(), "#32768", NULL); };
-    GetWindowRect(icon, &rect);
-    SetCursorPos((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2);
     PostMessageA(icon, WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(10, 10));
     PostMessageA(icon, WM_RBUTTONUP, 0, MAKELPARAM(10, 10));
     EXPECT_TRUE(Await("the clock's tray menu", [&] { return openMenu() != NULL; }));
@@ -151,6 +132,21 @@ TEST(ClockExe, StartedBesidePlantedModulesShowsTheNoticeThenTheTimeAndAnswersMes
     // A press while the box's loop is ending would be lost in it.
     EXPECT_TRUE(PressOk(about, "the About box"));
 
+    const struct { WPARAM key; bool shown; } presses[] = {
+        { VK_UP, false }, { VK_DOWN, true }, { VK_DOWN, true }, { VK_UP, false }, { VK_DOWN, true } };
+    for (const auto& press : presses) {
+        EXPECT_TRUE(Send(window, WM_KEYDOWN, press.key, 1, "a key"));
+        EXPECT_TRUE(ControlsShown(window, press.shown)) << press.key;
+    }
+    Mouse(100, 60, MOUSEEVENTF_LEFTDOWN);
+    // Once the clock moves its window it holds the pointer: moves reach it as input, in order.
+    GUITHREADINFO moving = { sizeof(moving) };
+    EXPECT_TRUE(Await("the clock to start moving its window", [&] {
+        return GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &moving) && (moving.flags & GUI_INMOVESIZE);
+    }));
+    // One move, let go of there: one between would reach the clock again, late, from X.
+    Mouse(300, 210, MOUSEEVENTF_LEFTUP);
+    EXPECT_TRUE(Await("the clock dragged by (200, 150)", [&] { return Place(window) == "200,150,520,390"; })) << Place(window);
     // A press on a shown control is the control's, not the start of a drag.
     GetWindowRect(GetDlgItem(window, 301), &rect);
     Mouse((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2, MOUSEEVENTF_LEFTDOWN);
