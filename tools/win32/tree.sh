@@ -59,11 +59,12 @@ modprobe 9pnet_virtio && modprobe 9p && mkdir -p "$share" &&
     # The killed processes let go of the share as they end.
     for _ in $(seq 600); do umount "$share" 2>/dev/null && break; sleep 0.1; done
 }
+# PID 1 must not end before the power does, or the kernel panics. It waits in
+# a program started now: once the disk is read-only, looking one up on it
+# failed with I/O errors.
+sleep infinity &
 sync
 mount -o remount,ro /
-# PID 1 must not end before the power does, or the kernel panics; and once
-# the power is going, the disk may no longer give it a program to wait in.
-sleep infinity &
 echo o >/proc/sysrq-trigger
 wait
 INIT
