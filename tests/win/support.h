@@ -17,8 +17,9 @@ inline std::string WindowText(HWND window)
     return text;
 }
 
-// Waits for a condition, for a bound generous enough for a busy machine; a failure names what was awaited.
-const DWORD kPatienceMs = 60000;
+// Waits for a condition, for a bound generous enough for a busy machine (the emulated 32-bit guest beside
+// other work once took over a minute to show the clock's notice); a failure names what was awaited.
+const DWORD kPatienceMs = 180000;
 
 template <typename Condition>
 testing::AssertionResult Await(const std::string& what, Condition condition, DWORD timeoutMs = kPatienceMs)
