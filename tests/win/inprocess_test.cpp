@@ -224,6 +224,7 @@ protected:
         simulatedTime = SYSTEMTIME{ 2024, 3, 5, 15, 10, 24, 31, 0 };
         notifyCalls.clear();
         launches.clear();
+        menuKey = 0;
         clockApp.trayIcon = CopyIcon(LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_CLOCK)));
         window = CreateClockWindow(GetModuleHandleA(NULL));
         ASSERT_NE(nullptr, window);

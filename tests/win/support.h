@@ -73,7 +73,7 @@ inline HWND FindProcessWindow(DWORD processId, const char* className, const char
 // The real clock, in a job that counts every process it starts and ends them all with the test.
 class ClockProcess {
 public:
-    explicit ClockProcess(const char* exe = "deskclock.exe")
+    explicit ClockProcess(const char* exe)
     {
         // Wine's desktop process, if it must be started, is then not the clock's.
         GetDesktopWindow();
