@@ -49,7 +49,7 @@ build_release() {
 build_release "$work/first"
 # A later build as well as another folder: the second starts in a later second.
 first=$(date +%s)
-until [ "$(date +%s)" -gt "$first" ]; do sleep 0.1; done
+await "a later second than the first build's" eval '[ "$(date +%s)" -gt "$first" ]'
 build_release "$work/second/elsewhere"
 echo "Build 1 ($work/first/src):"
 sed 's/^/  /' "$work/first/out/SHA256SUMS"
