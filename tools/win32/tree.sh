@@ -58,6 +58,7 @@ modprobe 9pnet_virtio && modprobe 9p && mkdir -p "$share" &&
     kill -KILL -1
     # The killed processes let go of the share as they end.
     for _ in $(seq 600); do umount "$share" 2>/dev/null && break; sleep 0.1; done
+    if mountpoint -q "$share"; then echo "deskclock-init: waited 60 s for the share to be let go; powering off with it mounted"; fi
 }
 # PID 1 must not end before the power does, or the kernel panics. It waits in
 # a program started now: once the disk is read-only, looking one up on it
