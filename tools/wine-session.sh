@@ -6,7 +6,7 @@ WINESERVER=/usr/lib/wine/wineserver64
 # The Debian package of every program the scripts run: a minimal Debian 13
 # lacks several that Debian 12 has (make, e2fsprogs). Building and running the
 # 64-bit clock needs the first list; testing adds the second.
-RUN_PACKAGES="coreutils util-linux cmake make g++-mingw-w64-x86-64 wine64 wine xvfb xdotool imagemagick"
+RUN_PACKAGES="coreutils util-linux procps cmake make g++-mingw-w64-x86-64 wine64 wine xvfb xdotool imagemagick"
 TEST_PACKAGES="g++ g++-mingw-w64-i686 googletest"
 
 # Installs those of the packages given that are missing.
@@ -24,15 +24,27 @@ install_packages() {
     fi
 }
 
+# One bound for every wait of the scripts, as for every wait of the tests
+# (tests/win/support.h): generous, since it costs nothing when the condition
+# comes, and the emulated 32-bit guest beside other work once took over a
+# minute to show a window.
+PATIENCE=180
+
 # Runs a command of Wine's, which waits on other processes, for at most the
-# seconds given: one still running then is ended, and the failure names what
-# it was. Its streams are /dev/null: Wine's services inherit them and would
-# keep a pipe of the caller open.
+# seconds given: one still running then is ended, after the failure has
+# named it and said what the session was doing. Its streams are /dev/null:
+# Wine's services inherit them and would keep a pipe of the caller open.
 bounded() {
-    local seconds=$1 what=$2 status=0
+    local seconds=$1 what=$2 command status=0
     shift 2
-    timeout --kill-after=10 "$seconds" "$@" </dev/null >/dev/null 2>&1 || status=$?
-    [ "$status" -ne 124 ] && [ "$status" -ne 137 ] || echo "Waited $seconds s for $what." >&2
+    "$@" </dev/null >/dev/null 2>&1 &
+    command=$!
+    if ! await_within "$seconds" "$what" eval "! kill -0 $command 2>/dev/null"; then
+        kill -KILL "$command" 2>/dev/null || true
+        wait "$command" 2>/dev/null || true
+        return 124
+    fi
+    wait "$command" || status=$?
     return "$status"
 }
 
@@ -47,17 +59,16 @@ build_all() {
 
 XVFB_PID=""
 
-# Starts an Xvfb on a free display number and exports DISPLAY.
+# Starts an Xvfb on a free display number and exports DISPLAY. Xvfb writes
+# the number, a line, once it takes clients.
 start_xvfb() {
-    local fifo
-    fifo=$(mktemp -u)
-    mkfifo "$fifo"
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    local numbered
+    numbered=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numbered" >/dev/null 2>&1 &
     XVFB_PID=$!
-    local number
-    read -r -t 60 number <"$fifo" || { echo "Waited 60 s for Xvfb to start." >&2; return 1; }
-    rm -f "$fifo"
-    export DISPLAY=":$number"
+    await "Xvfb to start" eval "[ \"\$(wc -l <'$numbered')\" = 1 ]" || return 1
+    export DISPLAY=":$(cat "$numbered")"
+    rm -f "$numbered"
 }
 
 # What start_wine writes into a new prefix; a prefix made with other settings
@@ -73,6 +84,8 @@ start_wine() {
     export WINEPREFIX=${1:-$PWD/build/wineprefix}
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
+    # Making or updating a prefix takes Wine minutes in the emulated guest:
+    # wineboot has a longer bound than the other waits.
     if [ "$(cat "$WINEPREFIX/.settings" 2>/dev/null)" != "$PREFIX_SETTINGS" ]; then
         local start aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
         start=$(date +%s)
@@ -82,12 +95,12 @@ start_wine() {
         bounded 600 "Wine to finish making its prefix" "$WINESERVER" -w
         # Without a window manager, Wine otherwise waits about two seconds
         # each time a window is hidden or destroyed.
-        bounded 300 "a registry setting" "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
+        bounded "$PATIENCE" "a registry setting" "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
         # A crash would otherwise start the debugger, or without one ask in a
         # box whether to: a crashing test would wait until its time-out. A
         # debugger that cannot start ends the program at once.
-        bounded 300 "a registry setting" "$WINE" reg add "$aedebug" /v Auto /t REG_SZ /d 1 /f
-        bounded 300 "a registry setting" "$WINE" reg add "$aedebug" /v Debugger /t REG_SZ /d false /f
+        bounded "$PATIENCE" "a registry setting" "$WINE" reg add "$aedebug" /v Auto /t REG_SZ /d 1 /f
+        bounded "$PATIENCE" "a registry setting" "$WINE" reg add "$aedebug" /v Debugger /t REG_SZ /d false /f
         bounded 600 "Wine to write its prefix" "$WINESERVER" -w
         echo "$PREFIX_SETTINGS" >"$WINEPREFIX/.settings"
         echo "Wine prefix $WINEPREFIX made in $(($(date +%s) - start)) s"
@@ -98,7 +111,7 @@ start_wine() {
 
 stop_session() {
     if [ -n "${WINEPREFIX:-}" ]; then
-        bounded 60 "Wine to stop" "$WINESERVER" -k || true
+        bounded "$PATIENCE" "Wine to stop" "$WINESERVER" -k || true
     fi
     if [ -n "$XVFB_PID" ]; then
         kill "$XVFB_PID" 2>/dev/null || true
@@ -108,11 +121,11 @@ stop_session() {
     fi
 }
 
-# Waits for a condition: runs the command given until it succeeds, up to a
-# minute (generous: it costs nothing when the condition comes). Fails naming
-# what was awaited.
+# Waits for a condition: runs the command given until it succeeds, for at
+# most PATIENCE seconds. Fails naming what was awaited and what every process
+# of the session was doing.
 await() {
-    await_within 60 "$@"
+    await_within "$PATIENCE" "$@"
 }
 
 # The same with the bound given in seconds.
@@ -121,11 +134,39 @@ await_within() {
     shift 2
     until "$@"; do
         if [ "$SECONDS" -ge "$deadline" ]; then
-            echo "Waited $seconds s for $what." >&2
+            echo "Waited $seconds s for $what."
+            show_processes
             return 1
-        fi
+        fi >&2
         sleep 0.1
     done
+}
+
+# The processes of this session: this script's children, its X display and
+# whatever runs in its Wine prefix, Wine's server included.
+session_processes() {
+    local process list="$$ $(pgrep -d ' ' -P $$) $XVFB_PID"
+    if [ -n "${WINEPREFIX:-}" ]; then
+        for process in /proc/[0-9]*; do
+            tr '\0' '\n' <"$process/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
+                list="$list ${process#/proc/}"
+        done
+    fi
+    echo $list
+}
+
+# What every process of the session, and Wine's server above all, was doing.
+show_processes() {
+    local processes process
+    processes=$(session_processes)
+    echo "Its processes then (threads; wchan is where each one sleeps in the kernel):"
+    ps -Lo pid,tid,stat,pcpu,time,wchan:28,args -p "${processes// /,}" || true
+    for process in $processes; do
+        [ "$(cat "/proc/$process/comm" 2>/dev/null)" = wineserver ] &&
+            echo "Wine's server, $process, in system call: $(cat "/proc/$process/syscall" 2>/dev/null)"
+    done
+    echo "The kernel's last words, $(cut -d' ' -f1 /proc/uptime) s after it started:"
+    dmesg 2>/dev/null | tail -n 20 || true
 }
 
 # The X window of a running clock's main window, in CLOCK_WINDOW once shown;
@@ -230,7 +271,7 @@ capture_clock() {
     # The menu opens at the pointer, beside the first icon of the stand-in.
     # A press made there with X input can be lost on a busy machine; handed
     # to the icon's window, as Wine's tray relays a real one, it is not.
-    bounded 60 "the tray press" "$WINE" "$(dirname "$exe")/tray_press.exe" 13 32 ||
+    bounded "$PATIENCE" "the tray press" "$WINE" "$(dirname "$exe")/tray_press.exe" 13 32 ||
         { echo "No tray icon at (13, 32)." >&2; return 1; }
     await "the tray menu" clock_menu_open || return 1
     import -window root -crop 240x150+0+0 +repage "$folder/tray-menu.png"

@@ -57,8 +57,8 @@ modprobe 9pnet_virtio && modprobe 9p && mkdir -p "$share" &&
     cd /
     kill -KILL -1
     # The killed processes let go of the share as they end.
-    for _ in $(seq 600); do umount "$share" 2>/dev/null && break; sleep 0.1; done
-    if mountpoint -q "$share"; then echo "deskclock-init: waited 60 s for the share to be let go; powering off with it mounted"; fi
+    for _ in $(seq 1800); do umount "$share" 2>/dev/null && break; sleep 0.1; done
+    if mountpoint -q "$share"; then echo "deskclock-init: waited 180 s for the share to be let go; powering off with it mounted"; fi
 }
 # PID 1 must not end before the power does, or the kernel panics. It waits in
 # a program started now: once the disk is read-only, looking one up on it
@@ -71,15 +71,15 @@ wait
 INIT
 chmod 755 "$dir/sbin/deskclock-init"
 
-# procps, strace and gdb: what each process, and Wine's server, was doing when a
-# test program runs past its bound.
+# procps: what each process, and Wine's server, was doing when a wait runs
+# out.
 cat >"$dir/tmp/setup.sh" <<'SETUP'
 set -eu
 export DEBIAN_FRONTEND=noninteractive LANG=C.UTF-8
 dpkg --add-architecture i386
 apt-get update -qq
 apt-get install -y -qq --no-install-recommends \
-    linux-image-amd64 kmod procps strace gdb wine wine32:i386 fonts-wine xvfb xdotool x11-utils imagemagick \
+    linux-image-amd64 kmod procps wine wine32:i386 fonts-wine xvfb xdotool x11-utils imagemagick \
     libfreetype6:i386 libfontconfig1:i386 libxrender1:i386 libxcursor1:i386 libxi6:i386 \
     libxrandr2:i386 libxinerama1:i386 libxcomposite1:i386 libxfixes3:i386 >/dev/null
 apt-get clean
