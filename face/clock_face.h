@@ -39,5 +39,10 @@ void DrawClockFace(HDC target, HWND window);
 
 // Clips the window to its circle and takes it off the taskbar.
 void ApplyClockShape(HWND window);
+// Where no monitor shows any of the face (one was unplugged, a resolution
+// changed), brings it whole onto the work area of the nearest monitor. Without
+// a taskbar button the clock could otherwise never be reached again. A face
+// that any monitor shows, even in part, stays where the user put it.
+void KeepClockOnScreen(HWND window);
 
 #endif

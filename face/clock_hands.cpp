@@ -40,8 +40,9 @@ ClockReading ReadClockHands(unsigned hour, unsigned minute, unsigned second)
 bool TakeReading(ClockState& state, const ClockReading& reading, unsigned timerId)
 {
     // The minute timer runs in step with the program's start, not with the
-    // wall clock: without this the needles could lag by most of a minute.
-    if (reading.minuteAngle != state.minuteAngle)
+    // wall clock: without this the needles could lag by most of a minute, and
+    // an hour set on at the same minute (a new zone, summer time) by all of it.
+    if (reading.minuteAngle != state.minuteAngle || reading.hourAngle != state.hourAngle)
         state.repaintPending = true;
     state.minuteAngle = reading.minuteAngle;
     state.hourAngle = reading.hourAngle;

@@ -26,7 +26,7 @@ extern ClockState clockState;
 
 // Takes a reading into the state; returns whether the tick of the given
 // timer repaints the face. The one-second timer repaints only when a repaint
-// is owed (after start, after Adjust Time, or when the minute has turned);
+// is owed (after start, after Adjust Time, or when either needle has moved);
 // the minute timer always does.
 bool TakeReading(ClockState& state, const ClockReading& reading, unsigned timerId);
 

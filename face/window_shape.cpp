@@ -10,3 +10,28 @@ void ApplyClockShape(HWND window)
     SetWindowLongA(window, GWL_EXSTYLE, (style & 0xFF3BFFFF) | WS_EX_TOOLWINDOW);
     SetWindowPos(window, NULL, 0, 0, 320, 240, SWP_NOMOVE);
 }
+
+static LONG Clamp(LONG value, LONG low, LONG high)
+{
+    return value > high ? high : value < low ? low : value;
+}
+
+void KeepClockOnScreen(HWND window)
+{
+    RECT place, face;
+    GetWindowRect(window, &place);
+    if (GetWindowRgnBox(window, &face) == ERROR)
+        SetRect(&face, 0, 0, place.right - place.left, place.bottom - place.top);
+    OffsetRect(&face, place.left, place.top);
+    if (MonitorFromRect(&face, MONITOR_DEFAULTTONULL))
+        return;
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetMonitorInfoA(MonitorFromRect(&face, MONITOR_DEFAULTTONEAREST), &monitor))
+        return;
+    const RECT& work = monitor.rcWork;
+    LONG x = Clamp(face.left, work.left, work.right - (face.right - face.left));
+    LONG y = Clamp(face.top, work.top, work.bottom - (face.bottom - face.top));
+    SetWindowPos(window, NULL, place.left + x - face.left, place.top + y - face.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}

@@ -190,6 +190,14 @@ LRESULT CALLBACK ClockWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
         SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
         return 0;
     case WM_TRAYNOTIFY: OnTrayNotify(window, wParam, lParam); return 0;
+    // Read at once, as the next second's tick would: a new hour at the same
+    // minute would otherwise wait for the minute timer.
+    case WM_TIMECHANGE: UpdateClockHands(window, IDT_SECOND); return 0;
+    case WM_DISPLAYCHANGE: KeepClockOnScreen(window); return 0;
+    case WM_SETTINGCHANGE:
+        if (wParam == SPI_SETWORKAREA)
+            KeepClockOnScreen(window);
+        return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

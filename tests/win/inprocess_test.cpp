@@ -10,6 +10,7 @@
 #include <string.h>
 
 #include <algorithm>
+#include <map>
 
 #include "app/clock_app.h"
 #include "face/clock_face.h"
@@ -129,6 +130,16 @@ BOOL WINAPI CountWaitMessage()
     return realWaitMessage();
 }
 
+// The periods the clock's window timers were set to, by id.
+std::map<UINT_PTR, UINT> timerPeriods;
+UINT_PTR(WINAPI* realSetTimer)(HWND, UINT_PTR, UINT, TIMERPROC);
+UINT_PTR WINAPI RecordSetTimer(HWND window, UINT_PTR id, UINT period, TIMERPROC call)
+{
+    if (window)
+        timerPeriods[id] = period;
+    return realSetTimer(window, id, period, call);
+}
+
 SYSTEMTIME simulatedTime;
 void(WINAPI* realGetLocalTime)(SYSTEMTIME*);
 void WINAPI SimulatedLocalTime(SYSTEMTIME* time) { *time = simulatedTime; }
@@ -162,6 +173,7 @@ struct StandIns {
         Patch("user32.dll", "PeekMessageA", CountPeekMessage, &realPeekMessage);
         Patch("user32.dll", "WaitMessage", CountWaitMessage, &realWaitMessage);
         Patch("user32.dll", "MessageBoxA", RecordBox, &realMessageBox);
+        Patch("user32.dll", "SetTimer", RecordSetTimer, &realSetTimer);
         launchProcess = RecordLaunch;
     }
 } standIns;
@@ -258,19 +270,24 @@ TEST_F(Clock, TicksWriteTheTimeAndRepaintAsTheirTimerOrAdjustTimeCallsForAndTheL
     EXPECT_EQ("M:144", WindowText(Child(IDC_EXIT)));
     EXPECT_EQ("H:312.0", WindowText(Child(IDC_ADJUST_TIME)));
     EXPECT_FALSE(needsPaint()) << "not a timer of the clock's";
-    const struct { UINT_PTR timer; WORD minute; bool repaint; } ticks[] = {
-        { IDT_SECOND, 24, true },  // owed since start
-        { IDT_SECOND, 24, false },
-        { IDT_MINUTE, 24, true },
-        { IDT_SECOND, 25, true },  // the minute turned between two minute ticks
-        { IDT_SECOND, 25, false },
+    const struct { UINT_PTR timer; WORD hour, minute; bool repaint; } ticks[] = {
+        { IDT_SECOND, 10, 24, true },  // owed since start
+        { IDT_SECOND, 10, 24, false },
+        { IDT_MINUTE, 10, 24, true },
+        { IDT_SECOND, 10, 25, true },  // the minute turned between two minute ticks
+        { IDT_SECOND, 10, 25, false },
+        { IDT_SECOND, 11, 25, true },  // an hour on at the same minute: a new zone, summer time
+        { WM_TIMECHANGE, 10, 25, true },  // told of a change: read at once
+        { IDT_SECOND, 10, 25, false },
     };
     for (const auto& tick : ticks) {
+        simulatedTime.wHour = tick.hour;
         simulatedTime.wMinute = tick.minute;
-        Tick(tick.timer);
-        EXPECT_EQ(tick.repaint, needsPaint()) << tick.timer << " at minute " << tick.minute;
+        tick.timer == WM_TIMECHANGE ? (void)SendMessageA(window, WM_TIMECHANGE, 0, 0) : Tick(tick.timer);
+        EXPECT_EQ(tick.repaint, needsPaint()) << tick.timer << " at " << tick.hour << ":" << tick.minute;
         ValidateRect(window, NULL);
     }
+    EXPECT_EQ("10:25:31", WindowText(Child(IDC_READOUT)));
 
     // Adjust Time starts the system's panel, owes a repaint and leaves the keys with the clock.
     SetForegroundWindow(window);
@@ -293,6 +310,29 @@ TEST_F(Clock, TicksWriteTheTimeAndRepaintAsTheirTimerOrAdjustTimeCallsForAndTheL
 }
 
 
+
+// After a monitor went or the work area changed, a clock no monitor shows comes back whole onto the
+// nearest one's work area; one that a monitor shows, even in part, stays where the user put it.
+TEST_F(Clock, AClockNoMonitorShowsIsBroughtBackWhole)
+{
+    MONITORINFO monitor = { sizeof(monitor) };
+    GetMonitorInfoA(MonitorFromWindow(NULL, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& work = monitor.rcWork;
+    const struct { UINT message; WPARAM wParam; int x, y, toX, toY; } moves[] = {
+        { WM_DISPLAYCHANGE, 32, 4000, 3000, work.right - 275, work.bottom - 235 },  // the face: 44,4 to 275,235
+        { WM_SETTINGCHANGE, SPI_SETWORKAREA, -2000, 100, work.left - 44, 100 },
+        { WM_DISPLAYCHANGE, 32, -250, -200, -250, -200 },
+        { WM_SETTINGCHANGE, SPI_SETWORKAREA, work.right - 60, 300, work.right - 60, 300 },
+    };
+    for (const auto& move : moves) {
+        SetWindowPos(window, NULL, move.x, move.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageA(window, move.message, move.wParam, MAKELPARAM(1024, 768));
+        RECT place;
+        GetWindowRect(window, &place);
+        EXPECT_EQ(std::make_pair(move.toX, move.toY), std::make_pair(int(place.left), int(place.top)))
+            << "from " << move.x << "," << move.y;
+    }
+}
 
 // A shell not ready for 5 s, as at a slow log-on, still gets the icon, asked for every 2 s; one that
 // never takes it is asked 60 times, and then no timer is left to wake the clock. A new taskbar is asked again.
@@ -451,6 +491,8 @@ TEST(Startup, EachFailureIsReportedAndOnlyThoseOfClassWindowOrSkinEndIt)
         Pump();
     }
     missingBitmaps[0] = 0;
+    EXPECT_EQ(1000u, timerPeriods[IDT_SECOND]);
+    EXPECT_EQ(60000u, timerPeriods[IDT_MINUTE]);
     ASSERT_EQ(2u, notifyCalls.size());
     EXPECT_EQ(static_cast<DWORD>(NIM_DELETE), notifyCalls[1].message) << "the icon goes with the window";
 }
