@@ -76,7 +76,6 @@ TEST(ClockExe, StartedBesidePlantedModulesShowsTheNoticeThenTheTimeAndAnswersMes
     RECT rect;
     EXPECT_EQ("0,0,320,240", Place(window));
     EXPECT_EQ(LONG(WS_POPUPWINDOW), GetWindowLongA(window, GWL_STYLE) & (WS_POPUPWINDOW | WS_CAPTION | WS_CHILD));
-    // A tool window has no taskbar button.
     EXPECT_EQ(LONG(WS_EX_TOOLWINDOW), GetWindowLongA(window, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_APPWINDOW | 0x00C00000));
     EXPECT_EQ(COMPLEXREGION, GetWindowRgnBox(window, &rect));
     EXPECT_EQ("44,4,275,235", Text(rect));

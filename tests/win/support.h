@@ -41,7 +41,6 @@ inline testing::AssertionResult Send(HWND window, UINT message, WPARAM wParam, L
                                        << message << ", " << wParam << ", " << lParam << ") to be handled";
 }
 
-// Presses a box's OK button and waits for the box to go.
 inline testing::AssertionResult PressOk(HWND box, const std::string& what)
 {
     testing::AssertionResult pressed = Send(GetDlgItem(box, IDOK), BM_CLICK, 0, 0, "the OK of " + what);
@@ -123,7 +122,6 @@ public:
         return window;
     }
 
-    // The exit code, or STILL_ACTIVE if it did not end.
     DWORD WaitForExit()
     {
         DWORD code = STILL_ACTIVE;
