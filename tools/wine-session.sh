@@ -148,7 +148,7 @@ session_processes() {
     local process list="$$ $(pgrep -d ' ' -P $$) $XVFB_PID"
     if [ -n "${WINEPREFIX:-}" ]; then
         for process in /proc/[0-9]*; do
-            tr '\0' '\n' <"$process/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
+            { tr '\0' '\n' <"$process/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" &&
                 list="$list ${process#/proc/}"
         done
     fi
@@ -162,11 +162,14 @@ show_processes() {
     echo "Its processes then (threads; wchan is where each one sleeps in the kernel):"
     ps -Lo pid,tid,stat,pcpu,time,wchan:28,args -p "${processes// /,}" || true
     for process in $processes; do
-        [ "$(cat "/proc/$process/comm" 2>/dev/null)" = wineserver ] &&
+        [[ "$(cat "/proc/$process/comm" 2>/dev/null)" == wineserver* ]] &&
             echo "Wine's server, $process, in system call: $(cat "/proc/$process/syscall" 2>/dev/null)"
     done
-    echo "The kernel's last words, $(cut -d' ' -f1 /proc/uptime) s after it started:"
-    dmesg 2>/dev/null | tail -n 20 || true
+    # Only a guest's kernel is the session's own.
+    if [ "${DESKCLOCK_WIN32_ROUTE:-}" = guest ]; then
+        echo "The kernel's last words, $(cut -d' ' -f1 /proc/uptime) s after it started:"
+        dmesg | tail -n 20
+    fi
 }
 
 # The X window of a running clock's main window, in CLOCK_WINDOW once shown;
