@@ -193,11 +193,13 @@ LRESULT CALLBACK ClockWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     // Read at once, as the next second's tick would: a new hour at the same
     // minute would otherwise wait for the minute timer.
     case WM_TIMECHANGE: UpdateClockHands(window, IDT_SECOND); return 0;
-    case WM_DISPLAYCHANGE: KeepClockOnScreen(window); return 0;
+    // A display or work-area change may leave the clock where no monitor
+    // shows it; the platform then handles the message as it would anyway.
+    case WM_DISPLAYCHANGE: KeepClockOnScreen(window); break;
     case WM_SETTINGCHANGE:
         if (wParam == SPI_SETWORKAREA)
             KeepClockOnScreen(window);
-        return 0;
+        break;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
