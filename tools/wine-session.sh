@@ -84,15 +84,16 @@ start_wine() {
     export WINEPREFIX=${1:-$PWD/build/wineprefix}
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
-    # Making or updating a prefix takes Wine minutes in the emulated guest:
-    # wineboot has a longer bound than the other waits.
+    # Making or updating a prefix takes Wine minutes in the emulated guest
+    # (about 4 alone, 7 beside three other guests on two cores): wineboot
+    # has a longer bound than the other waits, that of a whole test program.
     if [ "$(cat "$WINEPREFIX/.settings" 2>/dev/null)" != "$PREFIX_SETTINGS" ]; then
         local start aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
         start=$(date +%s)
         rm -rf "$WINEPREFIX"
         mkdir -p "$(dirname "$WINEPREFIX")"
-        bounded 600 "a new Wine prefix" "$WINE" wineboot -i
-        bounded 600 "Wine to finish making its prefix" "$WINESERVER" -w
+        bounded 1200 "a new Wine prefix" "$WINE" wineboot -i
+        bounded 1200 "Wine to finish making its prefix" "$WINESERVER" -w
         # Without a window manager, Wine otherwise waits about two seconds
         # each time a window is hidden or destroyed.
         bounded "$PATIENCE" "a registry setting" "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f
@@ -101,12 +102,12 @@ start_wine() {
         # debugger that cannot start ends the program at once.
         bounded "$PATIENCE" "a registry setting" "$WINE" reg add "$aedebug" /v Auto /t REG_SZ /d 1 /f
         bounded "$PATIENCE" "a registry setting" "$WINE" reg add "$aedebug" /v Debugger /t REG_SZ /d false /f
-        bounded 600 "Wine to write its prefix" "$WINESERVER" -w
+        bounded 1200 "Wine to write its prefix" "$WINESERVER" -w
         echo "$PREFIX_SETTINGS" >"$WINEPREFIX/.settings"
         echo "Wine prefix $WINEPREFIX made in $(($(date +%s) - start)) s"
     fi
     "$WINESERVER" -p </dev/null >/dev/null 2>&1
-    bounded 600 "Wine to start in its prefix" "$WINE" wineboot
+    bounded 1200 "Wine to start in its prefix" "$WINE" wineboot
 }
 
 stop_session() {
