@@ -10,10 +10,8 @@ const UINT kTrayMessage = WM_APP + 100;
 
 bool ControlsShown(HWND window, bool shown)
 {
-    for (int id : kControls)
-        if ((IsWindowVisible(GetDlgItem(window, id)) != FALSE) != shown)
-            return false;
-    return true;
+    return std::all_of(std::begin(kControls), std::end(kControls),
+                       [&](int id) { return (IsWindowVisible(GetDlgItem(window, id)) != FALSE) == shown; });
 }
 
 std::string Text(RECT r)
