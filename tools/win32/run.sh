@@ -152,8 +152,9 @@ trap cleanup EXIT
 # thread of its own, the kernel can oops when it rewrites its own code while
 # the other runs it (it does so about 3 s into boot, as it marks its clock
 # stable), and one in several boots failed that way.
-# The job's test programs bound their own run (tools/win32/inside.sh); this
-# bound is above theirs and ends a guest that hangs altogether.
+# The job bounds each of its steps (tools/win32/inside.sh); this bound ends a
+# guest that hangs altogether. It is far above a whole job's time (11 minutes
+# with four guests at once on two cores) and within CI's 90 minutes.
 timeout --foreground 3000 qemu-system-x86_64 \
     -accel tcg -cpu max,smap=off -smp 1 -m 2048 \
     -kernel "$kernel" -initrd "$initrd" \
