@@ -66,7 +66,8 @@ start_xvfb() {
     numbered=$(mktemp)
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numbered" >/dev/null 2>&1 &
     XVFB_PID=$!
-    await "Xvfb to start" eval "[ \"\$(wc -l <'$numbered')\" = 1 ]" || return 1
+    await "Xvfb to start" eval "[ \"\$(wc -l <'$numbered')\" = 1 ] || ! kill -0 $XVFB_PID 2>/dev/null" || return 1
+    [ "$(wc -l <"$numbered")" = 1 ] || { echo "Xvfb ended without starting." >&2; return 1; }
     export DISPLAY=":$(cat "$numbered")"
     rm -f "$numbered"
 }
