@@ -14,16 +14,9 @@ void ReadClockNow(HWND window);
 // Null, with nothing created, for a missing bitmap.
 HBITMAP CreateNeedleMask(HBITMAP bitmap, COLORREF keyColour);
 
-// Whether this platform's blits under a rotating world transform draw a
-// needle as turning it by hand does, in bitmaps like the window's face.
-// Decided once, when the window is made; false also where a turned blit
-// fails while the face is drawn.
-bool ProbeBlitRotation(HWND window);
-extern bool blitsRotate;
-
-// Where blits do not rotate, needles are read once and turned by hand; this
-// lets go of what that keeps. Called when the window goes.
-void ReleaseHandTurnedNeedles();
+// Each needle is read once and turned only when it moves; this lets go of
+// what that keeps. Called when the window goes.
+void ReleaseTurnedNeedles();
 
 // The off-screen bitmap of the client size that each paint is composed in.
 // Made when the window is created, let go of when it is destroyed.
@@ -33,8 +26,8 @@ void ReleaseFaceBuffer();
 // Answers WM_PAINT: the whole face, drawn through DrawClockFace into the
 // off-screen bitmap, then put on the screen with one blit.
 void PaintClockFace(HWND window);
-// The skin and both needles into any device context, centred on the client
-// area of the given window.
+// The skin and both needles, their edges smoothed, into any device context,
+// centred on the client area of the given window.
 void DrawClockFace(HDC target, HWND window);
 
 // Clips the window to its circle and takes it off the taskbar.

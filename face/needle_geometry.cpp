@@ -71,53 +71,57 @@ PixelBox OpaqueBounds(const NeedleImage& needle)
     return box;
 }
 
-void RotateNeedle(const NeedleImage& needle, const NeedleTransform& t, int left, const PixelBox& box,
-                  uint32_t* boxPixels, uint32_t* boxMask, int stride)
+void TurnNeedle(const NeedleImage& needle, const NeedleTransform& t, int left, const PixelBox& box,
+                uint32_t* turned, int stride)
 {
+    const int kSamples = 8;
     const double det = static_cast<double>(t.eM11) * t.eM22 - static_cast<double>(t.eM12) * t.eM21;
+    // Back from a point of the box into needle space; a flat transform covers nothing.
+    const double inverse = det != 0.0 ? 1.0 / det : 0.0;
+    const double uX = t.eM22 * inverse, uY = -t.eM21 * inverse, vX = -t.eM12 * inverse, vY = t.eM11 * inverse;
     for (int y = box.top; y < box.bottom; ++y) {
         for (int x = box.left; x < box.right; ++x) {
-            uint32_t pixel = 0x000000;
-            uint32_t mask = 0xFFFFFF;
-            if (det != 0.0) {
-                // Back from the pixel's centre into needle space.
-                double dx = x + 0.5 - t.eDx;
-                double dy = y + 0.5 - t.eDy;
-                double u = (dx * t.eM22 - dy * t.eM21) / det - left;
-                double v = (dy * t.eM11 - dx * t.eM12) / det;
-                if (u >= 0 && v >= 0 && u < needle.width && v < needle.height) {
+            unsigned hits = 0, red = 0, green = 0, blue = 0;
+            for (int sy = 0; sy < kSamples && det != 0.0; ++sy) {
+                const double dy = y + (sy + 0.5) / kSamples - t.eDy;
+                for (int sx = 0; sx < kSamples; ++sx) {
+                    const double dx = x + (sx + 0.5) / kSamples - t.eDx;
+                    const double u = dx * uX + dy * uY - left, v = dx * vX + dy * vY;
+                    if (u < 0 || v < 0 || u >= needle.width || v >= needle.height)
+                        continue;
                     int index = static_cast<int>(v) * needle.width + static_cast<int>(u);
-                    pixel = needle.pixels[index];
-                    mask = needle.mask[index];
+                    if ((needle.mask[index] & 0xFFFFFF) == 0xFFFFFF)
+                        continue;
+                    uint32_t colour = needle.pixels[index];
+                    ++hits;
+                    red += colour >> 16 & 0xFF;
+                    green += colour >> 8 & 0xFF;
+                    blue += colour & 0xFF;
                 }
             }
-            int at = (y - box.top) * stride + (x - box.left);
-            boxPixels[at] = pixel;
-            boxMask[at] = mask;
+            const unsigned n = kSamples * kSamples, half = n / 2;
+            turned[(y - box.top) * stride + (x - box.left)] =
+                (hits * 255 + half) / n << 24 | (red + half) / n << 16 | (green + half) / n << 8 | (blue + half) / n;
         }
     }
 }
 
-// Whether a pixel of `image` next to (x, y) has the colour given.
-static bool ColourNear(const uint32_t* image, int width, int height, int x, int y, uint32_t colour)
-{
-    for (int ny = y - 1; ny <= y + 1; ++ny)
-        for (int nx = x - 1; nx <= x + 1; ++nx)
-            if (nx >= 0 && ny >= 0 && nx < width && ny < height && (nx != x || ny != y) &&
-                (image[ny * width + nx] & 0xFFFFFF) == colour)
-                return true;
-    return false;
-}
-
-bool DrawingsAgree(const uint32_t* a, const uint32_t* b, int width, int height)
+void LayNeedle(const uint32_t* turned, int turnedStride, uint32_t* face, int faceStride,
+               int width, int height)
 {
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            uint32_t colourA = a[y * width + x] & 0xFFFFFF, colourB = b[y * width + x] & 0xFFFFFF;
-            if (colourA != colourB && !(ColourNear(b, width, height, x, y, colourA) &&
-                                        ColourNear(a, width, height, x, y, colourB)))
-                return false;
+            uint32_t needle = turned[y * turnedStride + x];
+            uint32_t share = needle >> 24;
+            if (share == 0)
+                continue;
+            uint32_t& pixel = face[y * faceStride + x];
+            uint32_t mixed = 0;
+            // The colour is already times the share: the face adds what is
+            // left of it. Neither part can take a channel past 255.
+            for (int shift = 0; shift < 24; shift += 8)
+                mixed |= ((needle >> shift & 0xFF) + ((pixel >> shift & 0xFF) * (255 - share) + 127) / 255) << shift;
+            pixel = mixed;
         }
     }
-    return true;
 }

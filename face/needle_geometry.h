@@ -42,21 +42,20 @@ struct NeedleImage {
 // empty (left == right) for a needle that shows nothing.
 PixelBox OpaqueBounds(const NeedleImage& needle);
 
-// Rotates a needle by hand, for platforms whose blits ignore rotation: each
-// pixel of box takes the needle pixel under its centre (nearest neighbour).
-// Pixels outside the needle get a white mask and a black needle pixel, so that
-// the usual AND-then-OR drawing leaves the face there as it is. The outputs
-// are rows of `stride` pixels, box pixel (box.left, box.top) first.
-void RotateNeedle(const NeedleImage& needle, const NeedleTransform& t, int left, const PixelBox& box,
-                  uint32_t* boxPixels, uint32_t* boxMask, int stride);
+// Turns a needle onto a box of pixels with smoothed edges. Each pixel of the
+// box is sampled 8 x 8 times; a sample takes the needle pixel under it, or
+// nothing where the mask lets the face through. The pixel gets the share of
+// its samples on the needle as its alpha (0 to 255) and their colours
+// averaged over all 64, which is the needle's colour times that share: a
+// pixel the needle covers wholly is the needle's own colour at alpha 255, one
+// it does not touch is 0. Written as 0xAARRGGBB in rows of `stride` pixels,
+// box pixel (box.left, box.top) first.
+void TurnNeedle(const NeedleImage& needle, const NeedleTransform& t, int left, const PixelBox& box,
+                uint32_t* turned, int stride);
 
-// Whether two drawings of the same needle on the same face, rows of `width`
-// pixels (0x00RRGGBB), differ at most along the needle's edge: each pixel
-// where they differ has, among the eight around it, a pixel of the other
-// drawing in its own colour, and one of its own drawing in the other's colour.
-// Two ways of turning may well disagree on a pixel the edge only grazes; a
-// needle missing, stretched, or drawn with a fringe of another colour leaves
-// pixels with no such neighbour.
-bool DrawingsAgree(const uint32_t* a, const uint32_t* b, int width, int height);
+// Lays a turned needle over the face beneath it, a box of 0x00RRGGBB pixels:
+// each becomes the needle's colour mixed with the face in the needle's share.
+void LayNeedle(const uint32_t* turned, int turnedStride, uint32_t* face, int faceStride,
+               int width, int height);
 
 #endif

@@ -106,7 +106,6 @@ static void OnCreate(HWND window)
     clockApp.hourMask = CreateNeedleMask(clockApp.hourNeedle, RGB(255, 255, 255));
     if (!clockApp.minuteMask && !clockApp.hourMask)
         ReportError(window, "Could not create masks!", MB_ICONWARNING);
-    blitsRotate = ProbeBlitRotation(window);
     CreateFaceBuffer(window);
 }
 
@@ -125,7 +124,7 @@ static void OnDestroy(HWND window)
     DeleteBitmap(&clockApp.minuteMask);
     DeleteBitmap(&clockApp.hourNeedle);
     DeleteBitmap(&clockApp.hourMask);
-    ReleaseHandTurnedNeedles();
+    ReleaseTurnedNeedles();
     ReleaseFaceBuffer();
     PostQuitMessage(0);
 }

@@ -1,9 +1,8 @@
-// The clock's arithmetic, without a window: readings, the start-up notice,
-// the needle transform and the turning of needles by hand.
+// The clock's arithmetic, without a window: readings, the start-up notice and
+// the needle transform.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "app/version_text.h"
 #include "face/clock_hands.h"
@@ -70,30 +69,6 @@ TEST(NeedleTransform, TurnsClockwiseFromTwelveAboutTheCentreByTheClocksOwnHalfTu
         EXPECT_NEAR(tip.y, at.y, 0.05) << tip.angle;
     }
     EXPECT_EQ(-8, NeedleLeft(17)) << "half the width, truncated toward zero";
-}
-
-// Blits turn needles only where they draw what turning by hand does: the two
-// drawings may differ along the needle's edge, nowhere else.
-TEST(DrawingsAgree, OnlyAlongTheNeedlesEdge)
-{
-    const uint32_t grey = 0x808080, red = 0xC80000;
-    std::vector<uint32_t> drawn(36, grey);  // 6 x 6, a bar down columns 2 and 3
-    for (int y = 0; y < 6; ++y)
-        drawn[y * 6 + 2] = drawn[y * 6 + 3] = red;
-    auto changed = [&](int x, int y, uint32_t colour, std::vector<uint32_t> image) {
-        image[y * 6 + x] = colour;
-        return image;
-    };
-    std::vector<uint32_t> edge = changed(4, 1, red, changed(1, 3, red, changed(3, 4, grey, drawn)));
-    EXPECT_TRUE(DrawingsAgree(drawn.data(), edge.data(), 6, 6));
-    EXPECT_TRUE(DrawingsAgree(edge.data(), drawn.data(), 6, 6));
-    const struct { const char* name; std::vector<uint32_t> image; } unlike[] = {
-        { "needle missing", std::vector<uint32_t>(36, grey) },
-        { "a fringe of black", changed(4, 2, 0x000000, drawn) },
-        { "stretched into its corner", changed(5, 5, red, drawn) },
-    };
-    for (const auto& other : unlike)
-        EXPECT_FALSE(DrawingsAgree(drawn.data(), other.image.data(), 6, 6)) << other.name;
 }
 
 }  // namespace

@@ -98,16 +98,12 @@ HBITMAP WINAPI LoadBitmapUnlessMissing(HINSTANCE module, LPCSTR name)
 HWND watched;
 int windowBlits;
 int firstFrameMinute = -1;
-bool failTurnedBlits;
 BOOL(WINAPI* realBitBlt)(HDC, int, int, int, int, HDC, int, int, DWORD);
 BOOL WINAPI CountBitBlt(HDC dc, int x, int y, int width, int height, HDC from, int fromX, int fromY, DWORD rop)
 {
     windowBlits += watched && WindowFromDC(dc) == watched;
     if (firstFrameMinute < 0 && clockApp.mainWindow && WindowFromDC(dc) == clockApp.mainWindow)
         firstFrameMinute = clockState.minuteAngle;
-    XFORM turn;
-    if (failTurnedBlits && GetWorldTransform(dc, &turn) && turn.eM12 != 0)
-        return FALSE;
     return realBitBlt(dc, x, y, width, height, from, fromX, fromY, rop);
 }
 
@@ -431,7 +427,7 @@ TEST_F(Clock, ADayOfTicksMenusAndKeysLeavesNothingBehindNorDoesAWindowOnceGone)
     Pump();
     EXPECT_EQ(objects + kept, GdiObjects());
     // Turned needles kept past their window would be let go of here.
-    ReleaseHandTurnedNeedles();
+    ReleaseTurnedNeedles();
     EXPECT_EQ(objects + kept, GdiObjects());
 }
 
@@ -502,13 +498,12 @@ HBITMAP MakeNeedle(COLORREF colour, int barLength, int width = 128, int height =
     return needle;
 }
 
-// The face rendered into a memory bitmap, needles turned by hand (Wine) or by blits (Windows).
+// The face rendered into a memory bitmap.
 class Face : public Clock {
 protected:
     void SetUp() override
     {
         Clock::SetUp();
-        probed = blitsRotate;
         shipped = clockApp;
         target = MakeNeedle(RGB(0, 0, 0), 0, 320, 240);  // no bar: all white
         dc = CreateCompatibleDC(NULL);
@@ -517,7 +512,6 @@ protected:
 
     void TearDown() override
     {
-        blitsRotate = probed;
         clockApp = shipped;
         for (HBITMAP bitmap : made)
             DeleteObject(bitmap);
@@ -541,7 +535,6 @@ protected:
         clockState.minuteAngle = minuteAngle;
         clockState.hourAngle = hourAngle;
         DrawClockFace(dc, window);
-        ModifyWorldTransform(dc, NULL, MWT_IDENTITY);
     }
 
     // The pixel at a distance from the centre (159, 119) along an angle, moved `aside` clockwise.
@@ -564,82 +557,95 @@ protected:
     }
 
     ClockApp shipped;
-    bool probed;
     std::vector<HBITMAP> made;
     HBITMAP target;
     HDC dc;
     HGDIOBJ previous;
 };
 
-// Needles turned by hand (Wine) and by blits (Windows); each repaint reaching the window
-// whole, as one blit of the face made off the screen, which nothing erases first.
-TEST_F(Face, NeedlesOnBothPathsAndEachRepaintAsOneBlit)
+// Black where a needle, a bar 4 wide from the corner of pixel (159, 119), covers a pixel wholly; the
+// face where it does not touch it; and a mix of the two where its side crosses a pixel's middle.
+void ExpectSmoothNeedle(HDC dc, double angle, int length)
 {
-    EXPECT_FALSE(blitsRotate) << "Wine stretches turned blits, so the clock turns needles itself";
+    double a = angle * 3.14159265358979 / 180;
+    int black = 0, face = 0, mixed = 0;
+    for (int y = 119 - 80; y < 119 + 80; ++y) {
+        for (int x = 159 - 80; x < 159 + 80; ++x) {
+            double px = x + 0.5 - 159, py = y + 0.5 - 119;
+            double along = px * sin(a) - py * cos(a), across = fabs(px * cos(a) + py * sin(a));
+            COLORREF got = GetPixel(dc, x, y), skin = GetPixel(clockApp.skinDC, x, y);
+            if (along < 8 || along > length + 4)  // clear of the other needle, which points away
+                continue;
+            if (along > length + 0.71 || across > 2.71) {
+                face += 1;
+                EXPECT_EQ(skin, got) << "touched at " << x << "," << y << ", needle at " << angle;
+            } else if (along < length - 0.71 && across < 1.29) {
+                black += 1;
+                EXPECT_EQ(RGB(0, 0, 0), got) << "not covered at " << x << "," << y << ", needle at " << angle;
+            } else if (along < length - 1 && fabs(across - 2) < 0.25) {
+                mixed += 1;
+                for (int shift : { 0, 8, 16 })
+                    EXPECT_TRUE((got >> shift & 0xFF) > 0 && (got >> shift & 0xFF) < (skin >> shift & 0xFF))
+                        << "no mix at " << x << "," << y << ", needle at " << angle << ": " << std::hex << got;
+            }
+        }
+    }
+    EXPECT_TRUE(black > length && face > 10 * length && mixed > length / 2) << black << " " << face << " " << mixed;
+}
+
+// The needles at their angles, smoothed where their edges cross pixels, exact about the pivot, one over the
+// other; each repaint reaching the window whole, as one blit of the face made off the screen, which nothing erases.
+TEST_F(Face, SmoothNeedlesAtTheirAnglesAndEachRepaintAsOneBlit)
+{
     HDC shown = GetDC(window);
     SetPixel(shown, 159, 60, RGB(1, 2, 3));
     SendMessageA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(shown), 0);
     EXPECT_EQ(RGB(1, 2, 3), GetPixel(shown, 159, 60));
+    Render(204, 150.0f);  // the face the repaint must show
+    watched = window;
+    windowBlits = 0;
+    InvalidateRect(window, NULL, TRUE);
+    UpdateWindow(window);
+    watched = NULL;
+    EXPECT_EQ(1, windowBlits);
+    int differ = 0;
+    for (int y = 20; y < 220; y += 2)
+        for (int x = 60; x < 260; x += 2)
+            differ += (x - 159) * (x - 159) + (y - 119) * (y - 119) < 100 * 100 && GetPixel(shown, x, y) != GetPixel(dc, x, y);
+    EXPECT_EQ(0, differ);
+    ReleaseDC(window, shown);
+
+    for (int angle : { 0, 90, 180, 270, 30, 144, 276 }) {
+        float hourAngle = static_cast<float>((angle + 90) % 360);
+        Render(angle, hourAngle);
+        ExpectNeedle(angle, 40, 64);  // beyond the hour needle's reach
+        ExpectNeedle(hourAngle, 6, 30);
+    }
+    // Off the axes, where a needle laid in two colours shows stairs.
+    for (int angle : { 7, 33, 250 }) {
+        float hourAngle = static_cast<float>((angle + 180) % 360);
+        Render(angle, hourAngle);
+        ExpectSmoothNeedle(dc, angle, 68);
+        ExpectSmoothNeedle(dc, hourAngle, 33);
+    }
+
     HBITMAP red = Made(MakeNeedle(RGB(200, 0, 0), 68)), blue = Made(MakeNeedle(RGB(0, 0, 200), 33));
     HBITMAP unmasked = Made(MakeNeedle(RGB(200, 0, 0), 68)), redMask = MaskOf(red), blueMask = MaskOf(blue);
-    // Wine stretches a turned blit into the box the turned rectangle covers,
-    // which is exact only for a needle that is all bar.
-    HBITMAP minuteBar = Made(MakeNeedle(RGB(0, 0, 0), 68, 4, 68)), hourBar = Made(MakeNeedle(RGB(0, 0, 0), 33, 4, 33));
-    HBITMAP minuteBarMask = MaskOf(minuteBar), hourBarMask = MaskOf(hourBar);
-    watched = window;
-    for (bool rotate : { false, true }) {
-        SCOPED_TRACE(rotate ? "turned blits" : "turned by hand");
-        blitsRotate = rotate;
-        clockApp = shipped;
-        Render(rotate ? 204 : 90, 150.0f);  // the face the repaint must show
-        windowBlits = 0;
-        InvalidateRect(window, NULL, TRUE);
-        UpdateWindow(window);
-        EXPECT_EQ(1, windowBlits);
-        int differ = 0;
-        for (int y = 20; y < 220; y += 2)
-            for (int x = 60; x < 260; x += 2)
-                differ += (x - 159) * (x - 159) + (y - 119) * (y - 119) < 100 * 100 && GetPixel(shown, x, y) != GetPixel(dc, x, y);
-        EXPECT_EQ(0, differ);
-
-        std::vector<int> angles = { 0, 90, 180, 270 };
-        if (rotate)
-            UseNeedles(minuteBar, minuteBarMask, hourBar, hourBarMask);
-        else
-            angles.insert(angles.end(), { 30, 144, 276 });
-        for (int angle : angles) {
-            float hourAngle = static_cast<float>((angle + 90) % 360);
-            Render(angle, hourAngle);
-            ExpectNeedle(angle, 40, 64);  // beyond the hour needle's reach
-            ExpectNeedle(hourAngle, 6, 30);
-        }
-        // The hour needle lies over the minute needle.
-        UseNeedles(red, redMask, blue, blueMask);
-        Render(180, 180.0f);
+    UseNeedles(red, redMask, blue, blueMask);
+    Render(180, 180.0f);
+    ExpectNeedle(180, 6, 30, RGB(0, 0, 200));
+    ExpectNeedle(180, 40, 64, RGB(200, 0, 0));
+    // A needle without a mask would cover its square, one not loaded has nothing to draw: either is left out.
+    for (HBITMAP needle : { unmasked, HBITMAP(NULL) }) {
+        UseNeedles(needle, NULL, blue, blueMask);
+        Render(90, 180.0f);
+        int covered = 0;
+        for (int d = 4; d < 128; d += 8)
+            for (int aside = -60; aside <= 60; aside += 8)
+                covered += !ShowsSkin(Along(90, d, aside));
+        EXPECT_EQ(0, covered) << (needle ? "without its mask" : "never loaded");
         ExpectNeedle(180, 6, 30, RGB(0, 0, 200));
-        ExpectNeedle(180, 40, 64, RGB(200, 0, 0));
-        // A needle without a mask would cover its square, one not loaded has nothing to draw: either is left out.
-        for (HBITMAP needle : { unmasked, HBITMAP(NULL) }) {
-            UseNeedles(needle, NULL, blue, blueMask);
-            Render(90, 180.0f);
-            int covered = 0;
-            for (int d = 4; d < 128; d += 8)
-                for (int aside = -60; aside <= 60; aside += 8)
-                    covered += !ShowsSkin(Along(90, d, aside));
-            EXPECT_EQ(0, covered) << (needle ? "without its mask" : "never loaded");
-            ExpectNeedle(180, 6, 30, RGB(0, 0, 200));
-        }
     }
-    // A turned blit that fails: needles are turned by hand from then on, this face's included.
-    clockApp = shipped;
-    blitsRotate = failTurnedBlits = true;
-    Render(30, 150.0f);
-    failTurnedBlits = false;
-    EXPECT_FALSE(blitsRotate);
-    ExpectNeedle(30, 40, 64);
-    ExpectNeedle(150, 6, 30);
-    watched = NULL;
-    ReleaseDC(window, shown);
 }
 
 }  // namespace
