@@ -25,6 +25,14 @@ struct ClockApp {
     HBITMAP faceBitmap;
     HDC faceDC;
     HGDIOBJ faceDCPrevious;
+
+    // The DPI the window is drawn for, and what is made for it where that is
+    // not 96: the dial drawn at its size, and the controls' font.
+    UINT dpi;
+    HBITMAP dialBitmap;
+    HDC dialDC;
+    HGDIOBJ dialDCPrevious;
+    HFONT controlFont;
 };
 
 extern ClockApp clockApp;

@@ -3,6 +3,7 @@
 #include "face/clock_face.h"
 #include "resource.h"
 #include "ui/clock_window.h"
+#include "ui/tray.h"
 
 #ifndef _WIN64
 static_assert(sizeof(WNDCLASSEXA) == 48, "class record of the 32-bit platform");
@@ -102,7 +103,7 @@ int RunClock(HINSTANCE instance, int showCommand)
 {
     LimitDllSearch();
     ShowVersionNotice();
-    clockApp.trayIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_CLOCK));
+    clockApp.trayIcon = LoadTrayIcon();
 
     if (!RegisterClockClass(instance)) {
         ReportError(NULL, "Could not register the window class.", MB_ICONERROR);

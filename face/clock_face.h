@@ -18,6 +18,12 @@ HBITMAP CreateNeedleMask(HBITMAP bitmap, COLORREF keyColour);
 // what that keeps. Called when the window goes.
 void ReleaseTurnedNeedles();
 
+// Where the window is drawn for another DPI than 96, the dial drawn at that
+// size, from its geometry, to stand in for the 96-DPI bitmap; made again
+// whenever the DPI changes, let go of when the window is destroyed.
+void MakeClockDial(HWND window);
+void ReleaseClockDial();
+
 // The off-screen bitmap of the client size that each paint is composed in.
 // Made when the window is created, let go of when it is destroyed.
 void CreateFaceBuffer(HWND window);
@@ -30,7 +36,8 @@ void PaintClockFace(HWND window);
 // centred on the client area of the given window.
 void DrawClockFace(HDC target, HWND window);
 
-// Clips the window to its circle and takes it off the taskbar.
+// Sizes the window for its DPI, clips it to its circle and takes it off the
+// taskbar.
 void ApplyClockShape(HWND window);
 // Where no monitor shows any of the face (one was unplugged, a resolution
 // changed), brings it whole onto the work area of the nearest monitor. Without

@@ -5,15 +5,15 @@
 // Not the full value of pi: the needles have always turned by this one.
 static const double kHalfTurn = 3.1416;
 
-NeedleTransform MakeNeedleTransform(double angleDegrees, int cx, int cy)
+NeedleTransform MakeNeedleTransform(double angleDegrees, int cx, int cy, double scale)
 {
     // The extra half turn points the downward-hanging needle up at 0 degrees.
     double theta = angleDegrees * kHalfTurn / 180.0 + kHalfTurn;
     NeedleTransform t;
-    t.eM11 = static_cast<float>(cos(theta));
-    t.eM12 = static_cast<float>(sin(theta));
-    t.eM21 = static_cast<float>(-sin(theta));
-    t.eM22 = static_cast<float>(cos(theta));
+    t.eM11 = static_cast<float>(cos(theta) * scale);
+    t.eM12 = static_cast<float>(sin(theta) * scale);
+    t.eM21 = static_cast<float>(-sin(theta) * scale);
+    t.eM22 = static_cast<float>(cos(theta) * scale);
     t.eDx = static_cast<float>(cx);
     t.eDy = static_cast<float>(cy);
     return t;
@@ -74,18 +74,21 @@ PixelBox OpaqueBounds(const NeedleImage& needle)
 void TurnNeedle(const NeedleImage& needle, const NeedleTransform& t, int left, const PixelBox& box,
                 uint32_t* turned, int stride)
 {
-    const int kSamples = 8;
     const double det = static_cast<double>(t.eM11) * t.eM22 - static_cast<double>(t.eM12) * t.eM21;
+    // A needle made larger needs fewer samples to the pixel for the same grid.
+    int samples = det != 0.0 ? static_cast<int>(8.0 / sqrt(fabs(det)) + 0.5) : 2;
+    if (samples < 2)
+        samples = 2;
     // Back from a point of the box into needle space; a flat transform covers nothing.
     const double inverse = det != 0.0 ? 1.0 / det : 0.0;
     const double uX = t.eM22 * inverse, uY = -t.eM21 * inverse, vX = -t.eM12 * inverse, vY = t.eM11 * inverse;
     for (int y = box.top; y < box.bottom; ++y) {
         for (int x = box.left; x < box.right; ++x) {
             unsigned hits = 0, red = 0, green = 0, blue = 0;
-            for (int sy = 0; sy < kSamples && det != 0.0; ++sy) {
-                const double dy = y + (sy + 0.5) / kSamples - t.eDy;
-                for (int sx = 0; sx < kSamples; ++sx) {
-                    const double dx = x + (sx + 0.5) / kSamples - t.eDx;
+            for (int sy = 0; sy < samples && det != 0.0; ++sy) {
+                const double dy = y + (sy + 0.5) / samples - t.eDy;
+                for (int sx = 0; sx < samples; ++sx) {
+                    const double dx = x + (sx + 0.5) / samples - t.eDx;
                     const double u = dx * uX + dy * uY - left, v = dx * vX + dy * vY;
                     if (u < 0 || v < 0 || u >= needle.width || v >= needle.height)
                         continue;
@@ -99,7 +102,7 @@ void TurnNeedle(const NeedleImage& needle, const NeedleTransform& t, int left, c
                     blue += colour & 0xFF;
                 }
             }
-            const unsigned n = kSamples * kSamples, half = n / 2;
+            const unsigned n = samples * samples, half = n / 2;
             turned[(y - box.top) * stride + (x - box.left)] =
                 (hits * 255 + half) / n << 24 | (red + half) / n << 16 | (green + half) / n << 8 | (blue + half) / n;
         }

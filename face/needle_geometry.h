@@ -10,8 +10,9 @@ struct NeedleTransform {
 };
 
 // Turns a needle, which hangs down from the middle of its bitmap's top edge,
-// about (cx, cy) so that it points angleDegrees clockwise from 12.
-NeedleTransform MakeNeedleTransform(double angleDegrees, int cx, int cy);
+// about (cx, cy) so that it points angleDegrees clockwise from 12, and makes
+// it `scale` times its bitmap's size.
+NeedleTransform MakeNeedleTransform(double angleDegrees, int cx, int cy, double scale = 1.0);
 
 // Where a needle of this width is placed in needle space, left of its pivot.
 int NeedleLeft(int width);
@@ -43,10 +44,11 @@ struct NeedleImage {
 PixelBox OpaqueBounds(const NeedleImage& needle);
 
 // Turns a needle onto a box of pixels with smoothed edges. Each pixel of the
-// box is sampled 8 x 8 times; a sample takes the needle pixel under it, or
-// nothing where the mask lets the face through. The pixel gets the share of
-// its samples on the needle as its alpha (0 to 255) and their colours
-// averaged over all 64, which is the needle's colour times that share: a
+// box is sampled in a grid 1/8 of a needle pixel apart (8 x 8 samples at the
+// bitmap's own size); a sample takes the needle pixel under it, or nothing
+// where the mask lets the face through. The pixel gets the share of its
+// samples on the needle as its alpha (0 to 255) and their colours averaged
+// over all of them, which is the needle's colour times that share: a
 // pixel the needle covers wholly is the needle's own colour at alpha 255, one
 // it does not touch is 0. Written as 0xAARRGGBB in rows of `stride` pixels,
 // box pixel (box.left, box.top) first.

@@ -8,6 +8,7 @@
 
 #include "app/clock_app.h"
 #include "clock_hands.h"
+#include "dial.h"
 #include "needle_geometry.h"
 
 // Each needle's size as last read; a needle never loaded stays 0 x 0.
@@ -47,6 +48,7 @@ static uint32_t* ReadPixels(HDC reference, HBITMAP bitmap, int width, int height
 struct TurnedNeedle {
     HBITMAP needle;
     HBITMAP mask;
+    double scale;
     uint32_t* pixels;
     uint32_t* maskPixels;
     PixelBox shown;
@@ -76,11 +78,12 @@ void ReleaseTurnedNeedles()
     Forget(hourTurned);
 }
 
-// Reads a needle once, and again only if the window is given another one.
+// Reads a needle once, and again only if the window is given another one or
+// another size.
 static bool Prepare(TurnedNeedle& turned, HDC reference, HBITMAP needle, HBITMAP mask,
-                    const BITMAP& size)
+                    const BITMAP& size, double scale)
 {
-    if (turned.pixels && turned.needle == needle && turned.mask == mask)
+    if (turned.pixels && turned.needle == needle && turned.mask == mask && turned.scale == scale)
         return true;
     Forget(turned);
     turned.pixels = ReadPixels(reference, needle, size.bmWidth, size.bmHeight);
@@ -95,7 +98,7 @@ static bool Prepare(TurnedNeedle& turned, HDC reference, HBITMAP needle, HBITMAP
     // pixel either side for rounding outwards.
     double width = turned.shown.right - turned.shown.left;
     double height = turned.shown.bottom - turned.shown.top;
-    turned.side = static_cast<int>(ceil(sqrt(width * width + height * height))) + 2;
+    turned.side = static_cast<int>(ceil(sqrt(width * width + height * height) * scale)) + 2;
     size_t pixels = static_cast<size_t>(turned.side) * turned.side;
     turned.turned = static_cast<uint32_t*>(malloc(pixels * 4));
     BITMAPINFO info = TopDownPixels(turned.side, turned.side);
@@ -108,6 +111,7 @@ static bool Prepare(TurnedNeedle& turned, HDC reference, HBITMAP needle, HBITMAP
     }
     turned.needle = needle;
     turned.mask = mask;
+    turned.scale = scale;
     return true;
 }
 
@@ -115,15 +119,15 @@ static bool Prepare(TurnedNeedle& turned, HDC reference, HBITMAP needle, HBITMAP
 // clock's own arithmetic wherever it runs, is mixed with the face beneath in
 // a box of pixels, which goes back where it came from.
 static void DrawNeedle(HDC target, HDC memory, HBITMAP needle, HBITMAP mask, BITMAP& size,
-                       TurnedNeedle& turned, double angle, int cx, int cy)
+                       TurnedNeedle& turned, double angle, int cx, int cy, double scale)
 {
     GetObjectA(needle, sizeof(size), &size);
     // Without its mask a needle would cover its whole square: leave it out.
-    if (!mask || size.bmWidth <= 0 || !Prepare(turned, target, needle, mask, size) ||
+    if (!mask || size.bmWidth <= 0 || !Prepare(turned, target, needle, mask, size, scale) ||
         turned.shown.left == turned.shown.right)
         return;
     int left = NeedleLeft(size.bmWidth);
-    NeedleTransform turn = MakeNeedleTransform(angle, cx, cy);
+    NeedleTransform turn = MakeNeedleTransform(angle, cx, cy, scale);
     // The turn is the costly part, and a needle moves once a minute at most.
     if (memcmp(&turn, &turned.turn, sizeof(turn)) != 0) {
         PixelBox box = TransformedBounds(turn, left + turned.shown.left, turned.shown.top,
@@ -147,22 +151,62 @@ static void DrawNeedle(HDC target, HDC memory, HBITMAP needle, HBITMAP mask, BIT
     SelectObject(memory, previous);
 }
 
-void DrawClockFace(HDC target, HWND window)
+// The centre of the client area: the needles' pivot, and the corner of the
+// pixel whose middle is the dial's centre.
+static POINT ClientCentre(HWND window)
 {
-    BitBlt(target, 0, 0, 320, 240, clockApp.skinDC, 0, 0, SRCCOPY);
     RECT client;
     GetClientRect(window, &client);
-    int cx = (client.right - client.left) / 2;
-    int cy = (client.bottom - client.top) / 2;
+    POINT centre = { (client.right - client.left) / 2, (client.bottom - client.top) / 2 };
+    return centre;
+}
+
+void DrawClockFace(HDC target, HWND window)
+{
+    UINT dpi = clockApp.dpi ? clockApp.dpi : 96;
+    HDC dial = clockApp.dialDC ? clockApp.dialDC : clockApp.skinDC;
+    BitBlt(target, 0, 0, ScaleToDpi(kSkinWidth, dpi), ScaleToDpi(kSkinHeight, dpi), dial, 0, 0, SRCCOPY);
+    POINT centre = ClientCentre(window);
+    double scale = dpi / 96.0;
 
     HDC minuteDC = CreateCompatibleDC(target);
     DrawNeedle(target, minuteDC, clockApp.minuteNeedle, clockApp.minuteMask, minuteSize,
-               minuteTurned, clockState.minuteAngle, cx, cy);
+               minuteTurned, clockState.minuteAngle, centre.x, centre.y, scale);
     HDC hourDC = CreateCompatibleDC(target);
     DrawNeedle(target, hourDC, clockApp.hourNeedle, clockApp.hourMask, hourSize,
-               hourTurned, clockState.hourAngle, cx, cy);
+               hourTurned, clockState.hourAngle, centre.x, centre.y, scale);
     DeleteDC(minuteDC);
     DeleteDC(hourDC);
+}
+
+void MakeClockDial(HWND window)
+{
+    ReleaseClockDial();
+    if (clockApp.dpi == 96 || clockApp.dpi == 0)
+        return;
+    int width = ScaleToDpi(kSkinWidth, clockApp.dpi), height = ScaleToDpi(kSkinHeight, clockApp.dpi);
+    BITMAPINFO info = TopDownPixels(width, height);
+    void* bits = NULL;
+    clockApp.dialBitmap = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    clockApp.dialDC = CreateCompatibleDC(NULL);
+    if (!clockApp.dialBitmap || !clockApp.dialDC) {
+        ReleaseClockDial();
+        return;
+    }
+    POINT centre = ClientCentre(window);
+    DrawDial(static_cast<uint32_t*>(bits), width, height, centre.x, centre.y, clockApp.dpi);
+    clockApp.dialDCPrevious = SelectObject(clockApp.dialDC, clockApp.dialBitmap);
+}
+
+void ReleaseClockDial()
+{
+    if (clockApp.dialDCPrevious)
+        SelectObject(clockApp.dialDC, clockApp.dialDCPrevious);
+    DeleteDC(clockApp.dialDC);
+    DeleteObject(clockApp.dialBitmap);
+    clockApp.dialBitmap = NULL;
+    clockApp.dialDC = NULL;
+    clockApp.dialDCPrevious = NULL;
 }
 
 void CreateFaceBuffer(HWND window)

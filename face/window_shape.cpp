@@ -1,14 +1,19 @@
 #include "clock_face.h"
 
+#include "app/clock_app.h"
+#include "dial.h"
+
 void ApplyClockShape(HWND window)
 {
+    UINT dpi = clockApp.dpi ? clockApp.dpi : 96;
     // The window owns the region from here on.
-    SetWindowRgn(window, CreateEllipticRgn(44, 4, 276, 236), TRUE);
+    SetWindowRgn(window, CreateEllipticRgn(ScaleToDpi(44, dpi), ScaleToDpi(4, dpi),
+                                           ScaleToDpi(276, dpi), ScaleToDpi(236, dpi)), TRUE);
 
     // A tool window has no taskbar button; the tray icon stands in for one.
     LONG style = GetWindowLongA(window, GWL_EXSTYLE);
     SetWindowLongA(window, GWL_EXSTYLE, (style & 0xFF3BFFFF) | WS_EX_TOOLWINDOW);
-    SetWindowPos(window, NULL, 0, 0, 320, 240, SWP_NOMOVE);
+    SetWindowPos(window, NULL, 0, 0, ScaleToDpi(kSkinWidth, dpi), ScaleToDpi(kSkinHeight, dpi), SWP_NOMOVE);
 }
 
 static LONG Clamp(LONG value, LONG low, LONG high)

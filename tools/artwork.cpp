@@ -69,152 +69,6 @@ std::uint32_t RowStride(int width, int bitsPerPixel) {
 }
 
 // ---------------------------------------------------------------------------
-// Dial rendering.
-
-struct Rgb {
-    double r, g, b;
-};
-
-Rgb Mix(const Rgb& a, const Rgb& b, double t) {
-    return {a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
-}
-
-double Clamp01(double v) { return std::min(1.0, std::max(0.0, v)); }
-
-double SmoothStep(double edge0, double edge1, double v) {
-    const double t = Clamp01((v - edge0) / (edge1 - edge0));
-    return t * t * (3.0 - 2.0 * t);
-}
-
-constexpr double kPi = 3.14159265358979323846;
-
-// Nothing is darker than kBezelShadow, so black hands always stand out.
-const Rgb kCorner{128, 128, 128};
-const Rgb kBezelShadow{30, 34, 46};
-const Rgb kBezelBody{38, 52, 92};
-const Rgb kBezelHighlight{132, 150, 192};
-const Rgb kBrass{188, 152, 96};
-const Rgb kBrassDark{134, 104, 60};
-const Rgb kFaceCentre{253, 250, 240};
-const Rgb kFaceEdge{232, 224, 200};
-const Rgb kInk{44, 52, 66};
-
-// Radii in pixels from the dial centre.
-constexpr double kBezelOuter = kDialRadius;
-constexpr double kBezelInner = 107.5;
-constexpr double kRimInner = 105.5;
-constexpr double kTrackOuter = 102.0;
-constexpr double kTrackInner = 95.0;
-constexpr double kTrackLineWidth = 0.6;
-constexpr double kMinuteTickWidth = 1.4;
-constexpr double kHourMarkInner = 80.0;
-constexpr double kHourMarkWidth = 4.2;
-constexpr double kBossRadius = 6.0;
-constexpr double kBossJewelRadius = 2.5;
-
-// Lit from the upper left, like most desk lamps and most UI conventions.
-const double kLightX = -0.45, kLightY = -0.55, kLightZ = 0.70;
-
-Rgb BezelColour(double x, double y, double r) {
-    // Treat the bezel as a rounded ring: the surface leans inwards on its inner
-    // half and outwards on its outer half, which gives it a bevelled look.
-    const double mid = (kBezelOuter + kBezelInner) / 2.0;
-    const double half = (kBezelOuter - kBezelInner) / 2.0;
-    const double tilt = 0.85 * Clamp01((std::fabs(r - mid)) / half) * (r < mid ? -1.0 : 1.0);
-    const double nx = x / r * tilt;
-    const double ny = y / r * tilt;
-    const double nz = std::sqrt(1.0 - tilt * tilt);
-    const double lightLength = std::sqrt(kLightX * kLightX + kLightY * kLightY + kLightZ * kLightZ);
-    const double lit = (nx * kLightX + ny * kLightY + nz * kLightZ) / lightLength;
-    const double t = Clamp01((lit - 0.2) / 0.8);
-    constexpr double kBody = 0.8;  // roughly how lit the flat top of the ring is
-    if (t < kBody) return Mix(kBezelShadow, kBezelBody, t / kBody);
-    return Mix(kBezelBody, kBezelHighlight, (t - kBody) / (1.0 - kBody));
-}
-
-Rgb FaceColour(double r) {
-    const double t = SmoothStep(0.0, kRimInner, r);
-    return Mix(kFaceCentre, kFaceEdge, t * t);
-}
-
-// Unit vectors pointing from the centre to each minute position, clockwise
-// from twelve o'clock (y grows downwards).
-struct Direction {
-    double x, y;
-};
-
-const std::array<Direction, 60>& MinuteDirections() {
-    static const std::array<Direction, 60> table = [] {
-        std::array<Direction, 60> t{};
-        for (int i = 0; i < 60; ++i) {
-            const double angle = 2.0 * kPi * i / 60.0;
-            t[i] = {std::sin(angle), -std::cos(angle)};
-        }
-        return t;
-    }();
-    return table;
-}
-
-bool OnTick(double x, double y, double r) {
-    if (r < kHourMarkInner || r > kTrackOuter) return false;
-    // Ticks are at least 8 px apart in this band, so only the nearest one matters.
-    const double angle = std::atan2(x, -y);
-    int minute = static_cast<int>(std::lround(angle * 60.0 / (2.0 * kPi)));
-    minute = (minute % 60 + 60) % 60;
-    const Direction& d = MinuteDirections()[minute];
-    const double along = x * d.x + y * d.y;
-    const double across = std::fabs(x * -d.y + y * d.x);
-    if (minute % 5 == 0) return along >= kHourMarkInner && across <= kHourMarkWidth / 2.0;
-    return along >= kTrackInner && across <= kMinuteTickWidth / 2.0;
-}
-
-bool OnTrack(double r) {
-    return std::fabs(r - kTrackOuter) <= kTrackLineWidth / 2.0 ||
-           std::fabs(r - kTrackInner) <= kTrackLineWidth / 2.0;
-}
-
-Rgb DialSample(double x, double y) {
-    const double r = std::sqrt(x * x + y * y);
-    if (r > kBezelOuter) return kCorner;
-    if (r > kBezelInner) return BezelColour(x, y, r);
-    if (r > kRimInner) return Mix(kBrass, kBrassDark, (r - kRimInner) / (kBezelInner - kRimInner));
-    if (r <= kBossJewelRadius) return kBrass;
-    if (r <= kBossRadius) return kInk;
-    if (OnTrack(r) || OnTick(x, y, r)) return kInk;
-    // A faint shadow cast by the bezel keeps the face from looking pasted on.
-    const double shade = 1.0 - 0.07 * SmoothStep(kTrackOuter, kRimInner, r);
-    const Rgb face = FaceColour(r);
-    return {face.r * shade, face.g * shade, face.b * shade};
-}
-
-unsigned char ToByte(double v) {
-    return static_cast<unsigned char>(std::clamp(static_cast<int>(std::floor(v + 0.5)), 0, 255));
-}
-
-// Box-filtered supersampling: plain, deterministic anti-aliasing.
-constexpr int kSamplesPerAxis = 8;
-
-Rgb DialPixel(int px, int py) {
-    // Pixel (px, py) covers [px, px+1) x [py, py+1); the dial centre is the
-    // middle of pixel (kDialCentreX, kDialCentreY).
-    const double ox = px - (kDialCentreX + 0.5);
-    const double oy = py - (kDialCentreY + 0.5);
-    if (std::sqrt((ox + 0.5) * (ox + 0.5) + (oy + 0.5) * (oy + 0.5)) > kBezelOuter + 1.0) return kCorner;
-
-    Rgb sum{0, 0, 0};
-    for (int j = 0; j < kSamplesPerAxis; ++j) {
-        for (int i = 0; i < kSamplesPerAxis; ++i) {
-            const Rgb s = DialSample(ox + (i + 0.5) / kSamplesPerAxis, oy + (j + 0.5) / kSamplesPerAxis);
-            sum.r += s.r;
-            sum.g += s.g;
-            sum.b += s.b;
-        }
-    }
-    const double n = kSamplesPerAxis * kSamplesPerAxis;
-    return {sum.r / n, sum.g / n, sum.b / n};
-}
-
-// ---------------------------------------------------------------------------
 // Icon painting.
 
 constexpr int kTransparent = -1;
@@ -340,6 +194,8 @@ std::vector<unsigned char> MakeSkinBitmap() {
     const std::uint32_t stride = RowStride(kSkinWidth, 24);
     const std::uint32_t imageSize = stride * kSkinHeight;
     const std::uint32_t offset = kFileHeaderSize + kInfoHeaderSize;
+    std::vector<std::uint32_t> dial(kSkinWidth * kSkinHeight);
+    DrawDial(dial.data(), kSkinWidth, kSkinHeight, kDialCentreX, kDialCentreY, 96);
 
     Bytes out;
     out.reserve(offset + imageSize);
@@ -347,10 +203,10 @@ std::vector<unsigned char> MakeSkinBitmap() {
     PutInfoHeader(out, {kSkinWidth, kSkinHeight, 24, imageSize, kPixelsPerMetre72Dpi, 0});
     for (int row = kSkinHeight - 1; row >= 0; --row) {
         for (int x = 0; x < kSkinWidth; ++x) {
-            const Rgb c = DialPixel(x, row);
-            Put8(out, ToByte(c.b));
-            Put8(out, ToByte(c.g));
-            Put8(out, ToByte(c.r));
+            const std::uint32_t pixel = dial[row * kSkinWidth + x];
+            Put8(out, pixel & 0xFFu);
+            Put8(out, pixel >> 8 & 0xFFu);
+            Put8(out, pixel >> 16 & 0xFFu);
         }
         for (std::uint32_t pad = kSkinWidth * 3; pad < stride; ++pad) Put8(out, 0);
     }

@@ -6,13 +6,7 @@
 
 #include <vector>
 
-// The dial is centred on this pixel (x right, y down from the top-left) and
-// nothing of it lies further than kDialRadius from there.
-constexpr int kSkinWidth = 320;
-constexpr int kSkinHeight = 240;
-constexpr int kDialCentreX = 159;
-constexpr int kDialCentreY = 119;
-constexpr int kDialRadius = 116;
+#include "face/dial.h"
 
 // Needle bitmaps are square; the bar hangs from the top row down towards the
 // pivot at the middle of the bitmap.

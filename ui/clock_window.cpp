@@ -5,6 +5,7 @@
 #include "app/clock_app.h"
 #include "face/clock_face.h"
 #include "face/clock_hands.h"
+#include "face/dial.h"
 #include "resource.h"
 #include "tray.h"
 
@@ -44,27 +45,89 @@ static void StartDateTimePanel()
     launchProcess(application, commandLine, folder);
 }
 
-static HWND CreateChild(HWND parent, const char* className, const char* text, DWORD style,
-                        int y, int id)
+// The DPI of the screen the window is on. Before Windows 10 there is one
+// for the whole system, the screen's.
+static UINT WindowDpi(HWND window)
 {
-    return CreateWindowExA(0, className, text, style, 115, y, 90, 15, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), NULL, NULL);
+    typedef UINT(WINAPI * GetDpiForWindowCall)(HWND);
+    FARPROC found = GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow");
+    GetDpiForWindowCall getDpi = reinterpret_cast<GetDpiForWindowCall>(reinterpret_cast<void (*)()>(found));
+    UINT dpi = getDpi ? getDpi(window) : 0;
+    if (dpi == 0) {
+        HDC screen = GetDC(NULL);
+        dpi = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(NULL, screen);
+    }
+    return dpi ? dpi : 96;
+}
+
+// The system's font, which the controls show unless told otherwise, is made
+// for the system's DPI: at another, they are given the same font made for it.
+static void ReleaseControlFont()
+{
+    DeleteObject(clockApp.controlFont);
+    clockApp.controlFont = NULL;
+}
+
+static void MakeControlFont()
+{
+    ReleaseControlFont();
+    HDC screen = GetDC(NULL);
+    int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(NULL, screen);
+    if (static_cast<int>(clockApp.dpi) == systemDpi && systemDpi == 96)
+        return;
+    LOGFONTA font;
+    if (!GetObjectA(GetStockObject(SYSTEM_FONT), sizeof(font), &font) || systemDpi <= 0)
+        return;
+    font.lfHeight = MulDiv(font.lfHeight, clockApp.dpi, systemDpi);
+    font.lfWidth = 0;
+    clockApp.controlFont = CreateFontIndirectA(&font);
+}
+
+// Each control is 90 x 15 at x 115 and a y of its own, at 96 DPI.
+static int ControlY(int id)
+{
+    return id == IDC_EXIT ? 90 : id == IDC_ADJUST_TIME ? 105 : 120;
+}
+
+static HWND CreateChild(HWND parent, const char* className, const char* text, DWORD style, int id)
+{
+    HWND control = CreateWindowExA(0, className, text, style, ScaleToDpi(115, clockApp.dpi),
+                                   ScaleToDpi(ControlY(id), clockApp.dpi), ScaleToDpi(90, clockApp.dpi),
+                                   ScaleToDpi(15, clockApp.dpi), parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), NULL, NULL);
+    if (control && clockApp.controlFont)
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(clockApp.controlFont), FALSE);
+    return control;
 }
 
 static void CreateClockControls(HWND window)
 {
-    clockApp.adjustButton = CreateChild(window, "BUTTON", "Adjust Time",
-                                        WS_CHILD | WS_VISIBLE, 105, IDC_ADJUST_TIME);
+    MakeControlFont();
+    clockApp.adjustButton = CreateChild(window, "BUTTON", "Adjust Time", WS_CHILD | WS_VISIBLE, IDC_ADJUST_TIME);
     if (!clockApp.adjustButton)
         ReportError(window, "Could not create push button.", MB_ICONERROR);
-    clockApp.exitButton = CreateChild(window, "BUTTON", "Exit",
-                                      WS_CHILD | WS_VISIBLE, 90, IDC_EXIT);
+    clockApp.exitButton = CreateChild(window, "BUTTON", "Exit", WS_CHILD | WS_VISIBLE, IDC_EXIT);
     if (!clockApp.exitButton)
         ReportError(window, "Could not create push button.", MB_ICONERROR);
-    CreateChild(window, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_CENTER, 120, IDC_READOUT);
+    CreateChild(window, "STATIC", "", WS_CHILD | WS_VISIBLE | SS_CENTER, IDC_READOUT);
     clockApp.readout = GetDlgItem(window, IDC_READOUT);
     if (!clockApp.readout)
         ReportError(window, "Could not create static text control.", MB_ICONERROR);
+}
+
+// The controls moved and given their font for a new DPI.
+static void PlaceClockControls()
+{
+    MakeControlFont();
+    HWND controls[] = { clockApp.adjustButton, clockApp.exitButton, clockApp.readout };
+    for (HWND control : controls) {
+        SetWindowPos(control, NULL, ScaleToDpi(115, clockApp.dpi),
+                     ScaleToDpi(ControlY(GetDlgCtrlID(control)), clockApp.dpi), ScaleToDpi(90, clockApp.dpi),
+                     ScaleToDpi(15, clockApp.dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(clockApp.controlFont), TRUE);
+    }
 }
 
 // Up hides the controls, Down shows them; a control already in the wanted
@@ -94,6 +157,7 @@ static UINT taskbarCreated;
 
 static void OnCreate(HWND window)
 {
+    clockApp.dpi = WindowDpi(window);
     taskbarCreated = RegisterWindowMessageA("TaskbarCreated");
     ShowTrayIcon(window, clockApp.trayIcon);
     ApplyClockShape(window);
@@ -106,7 +170,23 @@ static void OnCreate(HWND window)
     clockApp.hourMask = CreateNeedleMask(clockApp.hourNeedle, RGB(255, 255, 255));
     if (!clockApp.minuteMask && !clockApp.hourMask)
         ReportError(window, "Could not create masks!", MB_ICONWARNING);
+    MakeClockDial(window);
     CreateFaceBuffer(window);
+}
+
+// Moved to a screen of another DPI, the clock takes the place the system
+// suggests, and its size, shape, controls, dial and needles are made anew.
+static void OnDpiChanged(HWND window, UINT dpi, const RECT* suggested)
+{
+    clockApp.dpi = dpi;
+    SetWindowPos(window, NULL, suggested->left, suggested->top, suggested->right - suggested->left,
+                 suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    ApplyClockShape(window);
+    PlaceClockControls();
+    MakeClockDial(window);
+    ReleaseFaceBuffer();
+    CreateFaceBuffer(window);
+    InvalidateRect(window, NULL, TRUE);
 }
 
 static void DeleteBitmap(HBITMAP* bitmap)
@@ -126,6 +206,7 @@ static void OnDestroy(HWND window)
     DeleteBitmap(&clockApp.hourMask);
     ReleaseTurnedNeedles();
     ReleaseFaceBuffer();
+    ReleaseClockDial();
     PostQuitMessage(0);
 }
 
@@ -192,6 +273,11 @@ LRESULT CALLBACK ClockWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     // Read at once, as the next second's tick would: a new hour at the same
     // minute would otherwise wait for the minute timer.
     case WM_TIMECHANGE: UpdateClockHands(window, IDT_SECOND); return 0;
+    // The controls have gone by now: their font can go too.
+    case WM_NCDESTROY: ReleaseControlFont(); break;
+    case WM_DPICHANGED:
+        OnDpiChanged(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        return 0;
     // A display or work-area change may leave the clock where no monitor
     // shows it; the platform then handles the message as it would anyway.
     case WM_DISPLAYCHANGE: KeepClockOnScreen(window); break;

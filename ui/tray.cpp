@@ -53,11 +53,18 @@ static const UINT kTrayRetryMs = 2000;
 static const int kTrayTries = 60;
 static int trayTriesLeft;
 
+HICON LoadTrayIcon()
+{
+    // Of the icon's sizes, the one the notification area shows at the system's DPI.
+    return static_cast<HICON>(LoadImageA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_CLOCK), IMAGE_ICON,
+                                         GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), 0));
+}
+
 // The icon loaded at start-up is destroyed by the first add: later ones load it again.
 static bool AddClockIcon(HWND window, HICON icon)
 {
     if (!icon)
-        icon = LoadIconA(GetModuleHandleA(NULL), MAKEINTRESOURCEA(IDI_CLOCK));
+        icon = LoadTrayIcon();
     return AddTrayIcon(window, IDI_CLOCK, icon, kTrayTip) != FALSE;
 }
 

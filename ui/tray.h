@@ -11,6 +11,9 @@
 BOOL AddTrayIcon(HWND window, UINT id, HICON icon, const char* tip);
 BOOL RemoveTrayIcon(HWND window, UINT id);
 
+// The clock's icon in the notification area's size, for ShowTrayIcon.
+HICON LoadTrayIcon();
+
 // The clock's icon, added with the given handle (or one loaded afresh, when
 // null). A shell that refuses it is asked again by the window's timer
 // IDT_TRAY_RETRY, whose ticks go to RetryTrayIcon, for 2 minutes.
