@@ -96,6 +96,11 @@ struct IconLayout {
 
 constexpr IconLayout kIcon32{32, 1, 2, 28, 28, 8, 2, 5, true};
 constexpr IconLayout kIcon16{16, 0, 1, 14, 14, 4, 1, 2, false};
+// What 125 % to 200 % ask for: 20 and 24 pixels in the tray, 40 and 48 in Explorer.
+constexpr IconLayout kIcon20{20, 0, 1, 18, 17, 5, 1, 3, false};
+constexpr IconLayout kIcon24{24, 1, 1, 21, 21, 6, 1, 3, false};
+constexpr IconLayout kIcon40{40, 1, 2, 35, 35, 10, 2, 6, true};
+constexpr IconLayout kIcon48{48, 2, 3, 42, 42, 12, 3, 8, true};
 
 class IconCanvas {
 public:
@@ -244,9 +249,15 @@ std::vector<unsigned char> MakeNeedleBitmap(int barLastRow) {
 }
 
 std::vector<unsigned char> MakeIconFile() {
-    const Bytes images[] = {EncodeIconImage(PaintIcon(kIcon32)), EncodeIconImage(PaintIcon(kIcon16))};
-    const int sizes[] = {kIcon32.size, kIcon16.size};
-    constexpr int kCount = 2;
+    // 32 and 16 first, as the icon has always begun.
+    const IconLayout layouts[] = {kIcon32, kIcon16, kIcon20, kIcon24, kIcon40, kIcon48};
+    constexpr int kCount = 6;
+    Bytes images[kCount];
+    int sizes[kCount];
+    for (int i = 0; i < kCount; ++i) {
+        images[i] = EncodeIconImage(PaintIcon(layouts[i]));
+        sizes[i] = layouts[i].size;
+    }
     constexpr std::uint32_t kDirSize = 6 + 16 * kCount;
 
     Bytes out;

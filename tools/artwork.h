@@ -23,5 +23,5 @@ std::vector<unsigned char> MakeSkinBitmap();
 // barLastRow (inclusive). Throws std::out_of_range unless 0 <= barLastRow < 128.
 std::vector<unsigned char> MakeNeedleBitmap(int barLastRow);
 
-// .ico with a 32 x 32 and a 16 x 16 image, 16 colours each.
+// .ico with images of 32, 16, 20, 24, 40 and 48 pixels, 16 colours each.
 std::vector<unsigned char> MakeIconFile();

@@ -20,10 +20,12 @@ resources=$(awk '/Entry: ID:|Leaf:/ {
         if (depth == 7) type = value; else if (depth == 9) id = value; else if (depth == 11) language = value
         else { sub(/,$/, "", $6); print type, id, language, $6 } }' <<<"$dump")
 # Bitmaps without their file header: 40-byte header, colour table, pixels;
-# the icon's 32 x 32 and 16 x 16 images in 16 colours with their masks.
+# the icon's 32, 16, 20, 24, 40 and 48 pixel images in 16 colours with their masks.
 for expected in "0x000002 0x000065 0x000409 0x038428" "0x000002 0x000066 0x000409 0x004428" \
                 "0x000002 0x000067 0x000409 0x004428" "0x00000e 0x000068 0x000409" \
                 "0x000003 0x000001 0x000409 0x0002e8" "0x000003 0x000002 0x000409 0x000128" \
+                "0x000003 0x000003 0x000409 0x0001a8" "0x000003 0x000004 0x000409 0x0001e8" \
+                "0x000003 0x000005 0x000409 0x0004c8" "0x000003 0x000006 0x000409 0x000668" \
                 "0x000004 0x000069 0x000409" "0x000010 0x000001 0x000409" "0x000018 0x000001 0x000409"; do
     grep -q "^$expected" <<<"$resources" || fail "no resource $expected (type id language size)"
 done
