@@ -15,6 +15,7 @@
 #include "app/clock_app.h"
 #include "face/clock_face.h"
 #include "face/clock_hands.h"
+#include "face/dial.h"
 #include "resource.h"
 #include "ui/clock_window.h"
 #include "ui/tray.h"
@@ -563,26 +564,27 @@ protected:
     HGDIOBJ previous;
 };
 
-// Black where a needle, a bar 4 wide from the corner of pixel (159, 119), covers a pixel wholly; the
-// face where it does not touch it; and a mix of the two where its side crosses a pixel's middle.
-void ExpectSmoothNeedle(HDC dc, double angle, int length)
+// Black where a needle, a bar 4 wide from the corner of pixel (159, 119), all times the scale, covers a
+// pixel wholly; the face where it does not touch it; and a mix of the two where its side crosses a pixel's middle.
+void ExpectSmoothNeedle(HDC dc, double angle, double length, HDC faceDC, double scale = 1)
 {
-    double a = angle * 3.14159265358979 / 180;
+    double a = angle * 3.14159265358979 / 180, half = 2 * scale, cx = floor(160 * scale) - 1, cy = floor(120 * scale) - 1;
     int black = 0, face = 0, mixed = 0;
-    for (int y = 119 - 80; y < 119 + 80; ++y) {
-        for (int x = 159 - 80; x < 159 + 80; ++x) {
-            double px = x + 0.5 - 159, py = y + 0.5 - 119;
+    length *= scale;
+    for (int y = int(cy - length) - 8; y < cy + length + 8; ++y) {
+        for (int x = int(cx - length) - 8; x < cx + length + 8; ++x) {
+            double px = x + 0.5 - cx, py = y + 0.5 - cy;
             double along = px * sin(a) - py * cos(a), across = fabs(px * cos(a) + py * sin(a));
-            COLORREF got = GetPixel(dc, x, y), skin = GetPixel(clockApp.skinDC, x, y);
-            if (along < 8 || along > length + 4)  // clear of the other needle, which points away
+            COLORREF got = GetPixel(dc, x, y), skin = GetPixel(faceDC, x, y);
+            if (along < 8 * scale || along > length + 4)  // clear of the other needle, which points away
                 continue;
-            if (along > length + 0.71 || across > 2.71) {
+            if (along > length + 0.71 || across > half + 0.71) {
                 face += 1;
                 EXPECT_EQ(skin, got) << "touched at " << x << "," << y << ", needle at " << angle;
-            } else if (along < length - 0.71 && across < 1.29) {
+            } else if (along < length - 0.71 && across < half - 0.71) {
                 black += 1;
                 EXPECT_EQ(RGB(0, 0, 0), got) << "not covered at " << x << "," << y << ", needle at " << angle;
-            } else if (along < length - 1 && fabs(across - 2) < 0.25) {
+            } else if (along < length - 1 && fabs(across - half) < 0.25) {
                 mixed += 1;
                 for (int shift : { 0, 8, 16 })
                     EXPECT_TRUE((got >> shift & 0xFF) > 0 && (got >> shift & 0xFF) < (skin >> shift & 0xFF))
@@ -625,8 +627,8 @@ TEST_F(Face, SmoothNeedlesAtTheirAnglesAndEachRepaintAsOneBlit)
     for (int angle : { 7, 33, 250 }) {
         float hourAngle = static_cast<float>((angle + 180) % 360);
         Render(angle, hourAngle);
-        ExpectSmoothNeedle(dc, angle, 68);
-        ExpectSmoothNeedle(dc, hourAngle, 33);
+        ExpectSmoothNeedle(dc, angle, 68, clockApp.skinDC);
+        ExpectSmoothNeedle(dc, hourAngle, 33, clockApp.skinDC);
     }
 
     HBITMAP red = Made(MakeNeedle(RGB(200, 0, 0), 68)), blue = Made(MakeNeedle(RGB(0, 0, 200), 33));
@@ -646,6 +648,63 @@ TEST_F(Face, SmoothNeedlesAtTheirAnglesAndEachRepaintAsOneBlit)
         EXPECT_EQ(0, covered) << (needle ? "without its mask" : "never loaded");
         ExpectNeedle(180, 6, 30, RGB(0, 0, 200));
     }
+}
+
+// Moved to a screen of another DPI, the clock takes the place suggested and draws itself at that scale, every size
+// rounded alike: its window, region, controls and their font, and a dial drawn at that size, not enlarged, under
+// needles as much longer and wider. Back at 96 DPI it is as it was, and the to and fro leaves nothing behind.
+TEST_F(Face, AtEachDpiEverySizeIsScaledAlikeAndBackAgain)
+{
+    const struct { int dpi, width, height; RECT region; int x, y[3], w, h, font; } scales[] = {
+        { 192, 640, 480, { 88, 8, 551, 471 }, 230, { 180, 210, 240 }, 180, 30, 32 },
+        { 144, 480, 360, { 66, 6, 413, 353 }, 173, { 135, 158, 180 }, 135, 23, 24 },
+        { 96, 320, 240, { 44, 4, 275, 235 }, 115, { 90, 105, 120 }, 90, 15, 16 },
+    };
+    Render(0, 0.0f);  // the needles read before counting
+    std::vector<HBITMAP> targets;
+    for (const auto& scale : scales)
+        targets.push_back(Made(MakeNeedle(RGB(0, 0, 0), 0, scale.width, scale.height)));
+    int objects = GdiObjects();
+    for (int i : { 0, 1, 2, 0, 2 }) {
+        const auto& at = scales[i];
+        SCOPED_TRACE(at.dpi);
+        RECT suggested = { 100, 50, 100 + at.width, 50 + at.height }, place, box;
+        SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(at.dpi, at.dpi), reinterpret_cast<LPARAM>(&suggested));
+        GetWindowRect(window, &place);
+        EXPECT_TRUE(EqualRect(&suggested, &place)) << place.left << "," << place.top << "," << place.right << "," << place.bottom;
+        GetWindowRgnBox(window, &box);
+        EXPECT_TRUE(EqualRect(&at.region, &box)) << box.left << "," << box.top << "," << box.right << "," << box.bottom;
+        int c = 0;
+        for (int id : { IDC_EXIT, IDC_ADJUST_TIME, IDC_READOUT }) {
+            GetWindowRect(Child(id), &place);
+            MapWindowPoints(NULL, window, reinterpret_cast<POINT*>(&place), 2);
+            RECT expected = { at.x, at.y[c], at.x + at.w, at.y[c] + at.h };
+            EXPECT_TRUE(EqualRect(&expected, &place)) << id << ": " << place.left << "," << place.top << "," << place.right << "," << place.bottom;
+            LOGFONTA font = {};
+            HGDIOBJ set = reinterpret_cast<HGDIOBJ>(SendMessageA(Child(id), WM_GETFONT, 0, 0));
+            GetObjectA(set ? set : GetStockObject(SYSTEM_FONT), sizeof(font), &font);
+            EXPECT_EQ(at.font, font.lfHeight) << id;
+            c += 1;
+        }
+        HGDIOBJ shown = SelectObject(dc, targets[i]);
+        Render(33, 213.0f);
+        double scale = at.dpi / 96.0;
+        HDC face = at.dpi == 96 ? clockApp.skinDC : clockApp.dialDC;
+        ExpectSmoothNeedle(dc, 33, 68, face, scale);
+        ExpectSmoothNeedle(dc, 213, 33, face, scale);
+        if (at.dpi == 192) {
+            std::vector<uint32_t> dial(640 * 480);
+            DrawDial(dial.data(), 640, 480, 319, 239, 192);
+            int differ = 0;
+            for (int y = 0; y < 478; ++y)
+                for (int x = 0; x < 638; ++x)
+                    differ += (x - 319) * (x - 319) + (y - 239) * (y - 239) > 150 * 150 &&
+                              GetPixel(dc, x, y) != RGB(dial[y * 640 + x] >> 16, dial[y * 640 + x] >> 8 & 0xFF, dial[y * 640 + x] & 0xFF);
+            EXPECT_EQ(0, differ) << "pixels of the face that are not the dial drawn at 200 %";
+        }
+        SelectObject(dc, shown);
+    }
+    EXPECT_EQ(objects, GdiObjects());
 }
 
 }  // namespace
