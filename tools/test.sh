@@ -17,6 +17,12 @@ start_xvfb
 start_wine
 ctest --preset win64
 capture_pictures build/win64/deskclock.exe build/pictures
+# The real clock again on screens of 150 % and 200 %, each a prefix of its own.
+for dpi in $SCALED_DPIS; do
+    stop_wine
+    start_wine "" "$dpi"
+    DESKCLOCK_TEST_DPI=$dpi ctest --preset win64 -L blackbox_test
+done
 stop_session
 
 bash tools/win32/run.sh tools/win32/inside.sh test

@@ -24,6 +24,10 @@ install_packages() {
     fi
 }
 
+# The screens other than 96 DPI that the black-box test runs the clock on
+# too: 150 % and 200 %.
+SCALED_DPIS="144 192"
+
 # One bound for every wait of the scripts, as for every wait of the tests
 # (tests/win/support.h): generous, since it costs nothing when the condition
 # comes, and the emulated 32-bit guest beside other work once took over a
@@ -81,10 +85,31 @@ PREFIX_SETTINGS="Managed=N AeDebug=false"
 # services inherit every stream of whoever starts them and keep it open, so
 # the server and the prefix are started here with all three on /dev/null;
 # otherwise a pipe reader such as ctest would wait for them forever.
+# With a DPI as well (120, 144, 192), Wine starts instead in a prefix beside
+# it whose screens are of that DPI: a prefix has one, which its server reads
+# as it starts. That prefix is a copy of the first, far quicker to make than
+# a new one, with its DPI set.
 start_wine() {
-    export WINEPREFIX=${1:-$PWD/build/wineprefix}
+    local base=${1:-$PWD/build/wineprefix} dpi=${2:-}
     export WINEDEBUG=-all
     export WINEDLLOVERRIDES="mscoree,mshtml="
+    if [ -n "$dpi" ]; then
+        if [ "$(cat "$base-dpi$dpi/.settings" 2>/dev/null)" != "$PREFIX_SETTINGS LogPixels=$dpi" ]; then
+            start_wine "$base"
+            stop_wine
+            rm -rf "$base-dpi$dpi"
+            cp -a "$base" "$base-dpi$dpi"
+            export WINEPREFIX=$base-dpi$dpi
+            bounded "$PATIENCE" "a registry setting" "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f
+            bounded 1200 "Wine to write its prefix" "$WINESERVER" -w
+            echo "$PREFIX_SETTINGS LogPixels=$dpi" >"$WINEPREFIX/.settings"
+        fi
+        export WINEPREFIX=$base-dpi$dpi
+        "$WINESERVER" -p </dev/null >/dev/null 2>&1
+        bounded 1200 "Wine to start in its prefix" "$WINE" wineboot
+        return
+    fi
+    export WINEPREFIX=$base
     # Making or updating a prefix takes Wine minutes in the emulated guest
     # (about 4 alone, 7 beside three other guests on two cores): wineboot
     # has a longer bound than the other waits, that of a whole test program.
@@ -111,10 +136,15 @@ start_wine() {
     bounded 1200 "Wine to start in its prefix" "$WINE" wineboot
 }
 
-stop_session() {
+# Stops the Wine server of the prefix in use, and with it every program.
+stop_wine() {
     if [ -n "${WINEPREFIX:-}" ]; then
         bounded "$PATIENCE" "Wine to stop" "$WINESERVER" -k || true
     fi
+}
+
+stop_session() {
+    stop_wine
     if [ -n "$XVFB_PID" ]; then
         kill "$XVFB_PID" 2>/dev/null || true
         await "Xvfb to end" eval "! kill -0 $XVFB_PID 2>/dev/null" || kill -KILL "$XVFB_PID" 2>/dev/null || true

@@ -61,28 +61,27 @@ static UINT WindowDpi(HWND window)
     return dpi ? dpi : 96;
 }
 
-// The system's font, which the controls show unless told otherwise, is made
-// for the system's DPI: at another, they are given the same font made for it.
 static void ReleaseControlFont()
 {
     DeleteObject(clockApp.controlFont);
     clockApp.controlFont = NULL;
 }
 
-static void MakeControlFont()
+// The system's font, which the controls show unless told otherwise, is made
+// for the system's DPI: at another, they are given the same font made for it.
+// Null where the system's own will do.
+static HFONT MakeControlFont()
 {
-    ReleaseControlFont();
     HDC screen = GetDC(NULL);
     int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(NULL, screen);
-    if (static_cast<int>(clockApp.dpi) == systemDpi && systemDpi == 96)
-        return;
     LOGFONTA font;
-    if (!GetObjectA(GetStockObject(SYSTEM_FONT), sizeof(font), &font) || systemDpi <= 0)
-        return;
+    if ((static_cast<int>(clockApp.dpi) == systemDpi && systemDpi == 96) || systemDpi <= 0 ||
+        !GetObjectA(GetStockObject(SYSTEM_FONT), sizeof(font), &font))
+        return NULL;
     font.lfHeight = MulDiv(font.lfHeight, clockApp.dpi, systemDpi);
     font.lfWidth = 0;
-    clockApp.controlFont = CreateFontIndirectA(&font);
+    return CreateFontIndirectA(&font);
 }
 
 // Each control is 90 x 15 at x 115 and a y of its own, at 96 DPI.
@@ -104,7 +103,7 @@ static HWND CreateChild(HWND parent, const char* className, const char* text, DW
 
 static void CreateClockControls(HWND window)
 {
-    MakeControlFont();
+    clockApp.controlFont = MakeControlFont();
     clockApp.adjustButton = CreateChild(window, "BUTTON", "Adjust Time", WS_CHILD | WS_VISIBLE, IDC_ADJUST_TIME);
     if (!clockApp.adjustButton)
         ReportError(window, "Could not create push button.", MB_ICONERROR);
@@ -120,14 +119,17 @@ static void CreateClockControls(HWND window)
 // The controls moved and given their font for a new DPI.
 static void PlaceClockControls()
 {
-    MakeControlFont();
+    HFONT font = MakeControlFont();
     HWND controls[] = { clockApp.adjustButton, clockApp.exitButton, clockApp.readout };
     for (HWND control : controls) {
         SetWindowPos(control, NULL, ScaleToDpi(115, clockApp.dpi),
                      ScaleToDpi(ControlY(GetDlgCtrlID(control)), clockApp.dpi), ScaleToDpi(90, clockApp.dpi),
                      ScaleToDpi(15, clockApp.dpi), SWP_NOZORDER | SWP_NOACTIVATE);
-        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(clockApp.controlFont), TRUE);
+        SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
+    // Only once no control uses it.
+    ReleaseControlFont();
+    clockApp.controlFont = font;
 }
 
 // Up hides the controls, Down shows them; a control already in the wanted

@@ -1,7 +1,12 @@
 // The real deskclock.exe, driven from this process as a user, the shell or another program would.
 #include "support.h"
 
+#include <math.h>
+#include <string.h>
+
 #include <algorithm>
+
+#include "face/dial.h"
 
 namespace {
 
@@ -39,11 +44,81 @@ void Mouse(int x, int y, DWORD flags = 0)
     SendInput(1, &input, sizeof(input));
 }
 
+// Made aware of each screen's DPI where the platform can: then it reads the clock in the screen's own pixels.
+template <typename Function>
+Function User32(const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("user32.dll"), name)));
+}
+
+bool AwareOfEachScreen()
+{
+    auto setAwareness = User32<BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT)>("SetProcessDpiAwarenessContext");
+    return setAwareness && setAwareness(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+}
+
+// The DPI awareness an executable declares, as the platform reads its manifest: Vista to 8.1's element, then
+// the list that Windows 10 takes the first it knows of.
+std::string DeclaredAwareness(const char* exe)
+{
+    ACTCTXA context = { sizeof(context) };
+    context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    context.lpSource = exe;
+    context.lpResourceName = CREATEPROCESS_MANIFEST_RESOURCE_ID;
+    HANDLE made = CreateActCtxA(&context);
+    std::string declared;
+    for (const wchar_t* setting : { L"2005|dpiAware", L"2016|dpiAwareness" }) {
+        std::wstring schema = std::wstring(L"http://schemas.microsoft.com/SMI/") + std::wstring(setting, 4) + L"/WindowsSettings";
+        wchar_t value[128] = L"";
+        QueryActCtxSettingsW(0, made, schema.c_str(), setting + 5, value, 128, NULL);
+        declared += (declared.empty() ? "" : "|") + std::string(value, value + wcslen(value));
+    }
+    ReleaseActCtx(made);
+    return declared;
+}
+
+// How many pixels of the dial, from just beyond the needles' reach to the bezel, differ on the screen from the
+// dial drawn at the DPI given, for a window at the screen place given.
+int DialDifferences(int dpi, POINT place)
+{
+    int width = ScaleToDpi(kSkinWidth, dpi), height = ScaleToDpi(kSkinHeight, dpi), cx = (width - 2) / 2, cy = (height - 2) / 2;
+    std::vector<uint32_t> dial(width * height), shown(width * height);
+    DrawDial(dial.data(), width, height, cx, cy, dpi);
+    BITMAPINFO info = { { sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB } };
+    void* bits = NULL;
+    HBITMAP copy = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    HDC screen = GetDC(NULL), memory = CreateCompatibleDC(screen);
+    HGDIOBJ previous = SelectObject(memory, copy);
+    BitBlt(memory, 0, 0, width, height, screen, place.x + 1, place.y + 1, SRCCOPY);
+    GdiFlush();
+    memcpy(shown.data(), bits, shown.size() * 4);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    ReleaseDC(NULL, screen);
+    DeleteObject(copy);
+    int differ = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            double r = hypot(x - cx, y - cy) * 96 / dpi;
+            differ += r > 76 && r < 114 && (shown[y * width + x] & 0xFFFFFF) != dial[y * width + x];
+        }
+    return differ;
+}
+
 // Wine prefers its own DLLs to one beside a program unless told otherwise: so told, a
 // uxtheme.dll planted there (any module will do) would be loaded with the window. Messages
-// from another process that it has no use for leave it as it was; its own still act.
+// from another process that it has no use for leave it as it was; its own still act. On a
+// screen of any DPI, it is as large as the DPI asks and drawn at it, not enlarged.
 TEST(ClockExe, StartedBesidePlantedModulesShowsTheNoticeThenTheTimeAndAnswersMessagesKeysDragTrayAndExit)
 {
+    char wanted[8] = "96";
+    GetEnvironmentVariableA("DESKCLOCK_TEST_DPI", wanted, sizeof(wanted));
+    const int dpi = atoi(wanted);
+    auto S = [dpi](int size) { return ScaleToDpi(size, dpi); };
+    const bool aware = AwareOfEachScreen();
+    HDC screen = GetDC(NULL);
+    ASSERT_EQ(dpi, GetDeviceCaps(screen, LOGPIXELSX)) << "the screen's DPI, as the prefix was made";
+    ReleaseDC(NULL, screen);
     std::vector<HWND> known = VisibleWindows();
     std::string folder = TestFolder() + "planted\\";
     char overrides[256] = "";
@@ -52,7 +127,8 @@ TEST(ClockExe, StartedBesidePlantedModulesShowsTheNoticeThenTheTimeAndAnswersMes
     GetEnvironmentVariableA("WINEDLLOVERRIDES", overrides, sizeof(overrides));
     SetEnvironmentVariableA("WINEDLLOVERRIDES", (std::string(overrides) + ";uxtheme=n,b").c_str());
     // The drag starts here: put there before the window exists, its late move cannot reach the drag.
-    SetCursorPos(100, 60);
+    const POINT from = { S(100), S(60) };
+    SetCursorPos(from.x, from.y);
     ClockProcess clock("planted\\deskclock.exe");
     SetEnvironmentVariableA("WINEDLLOVERRIDES", overrides);
     HWND notice = NULL;
@@ -72,16 +148,23 @@ TEST(ClockExe, StartedBesidePlantedModulesShowsTheNoticeThenTheTimeAndAnswersMes
     for (LPARAM mouse = WM_MOUSEMOVE; mouse <= 0x20E; ++mouse)
         ASSERT_TRUE(mouse == WM_RBUTTONDOWN || Send(window, kTrayMessage, 104, mouse, "a tray notice of no use"));
     RECT rect;
-    EXPECT_EQ("0,0,320,240", Place(window));
+    EXPECT_EQ("0,0," + std::to_string(S(320)) + "," + std::to_string(S(240)), Place(window));
+    // Where the platform tells, the clock's window is drawn for each screen's DPI: Wine names no more than that
+    // of a window, so the form of awareness is read as the platform reads it, from the manifest.
+    if (aware) {
+        EXPECT_EQ(UINT(dpi), User32<UINT(WINAPI*)(HWND)>("GetDpiForWindow")(window));
+        EXPECT_EQ(DPI_AWARENESS_PER_MONITOR_AWARE, GetAwarenessFromDpiAwarenessContext(GetWindowDpiAwarenessContext(window)));
+    }
+    EXPECT_EQ("true/pm|PerMonitorV2, PerMonitor", DeclaredAwareness((folder + "deskclock.exe").c_str()));
     EXPECT_EQ(LONG(WS_POPUPWINDOW), GetWindowLongA(window, GWL_STYLE) & (WS_POPUPWINDOW | WS_CAPTION | WS_CHILD));
     EXPECT_EQ(LONG(WS_EX_TOOLWINDOW), GetWindowLongA(window, GWL_EXSTYLE) & (WS_EX_TOOLWINDOW | WS_EX_APPWINDOW | 0x00C00000));
     EXPECT_EQ(COMPLEXREGION, GetWindowRgnBox(window, &rect));
-    EXPECT_EQ("44,4,275,235", Text(rect));
+    EXPECT_EQ(Text({ S(44), S(4), S(276) - 1, S(236) - 1 }), Text(rect));
     EXPECT_EQ("", WindowText(window));
-    const struct { const char* place; LONG style; } controls[] = {
-        { "115,105,205,120", WS_CHILD }, { "115,90,205,105", WS_CHILD }, { "115,120,205,135", WS_CHILD | SS_CENTER } };
+    const struct { int top; LONG style; } controls[] = { { 105, WS_CHILD }, { 90, WS_CHILD }, { 120, WS_CHILD | SS_CENTER } };
     for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(controls[i].place, Place(GetDlgItem(window, kControls[i]), window)) << kControls[i];
+        EXPECT_EQ(Text({ S(115), S(controls[i].top), S(115) + S(90), S(controls[i].top) + S(15) }),
+                  Place(GetDlgItem(window, kControls[i]), window)) << kControls[i];
         EXPECT_EQ(controls[i].style, GetWindowLongA(GetDlgItem(window, kControls[i]), GWL_STYLE)) << "hidden, in its place";
     }
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, clock.Id());
@@ -135,15 +218,19 @@ TEST(ClockExe, StartedBesidePlantedModulesShowsTheNoticeThenTheTimeAndAnswersMes
         EXPECT_TRUE(Send(window, WM_KEYDOWN, press.key, 1, "a key"));
         EXPECT_TRUE(ControlsShown(window, press.shown)) << press.key;
     }
-    Mouse(100, 60, MOUSEEVENTF_LEFTDOWN);
+    Mouse(from.x, from.y, MOUSEEVENTF_LEFTDOWN);
     // Once the clock moves its window it holds the pointer: moves reach it as input, in order.
     GUITHREADINFO moving = { sizeof(moving) };
     EXPECT_TRUE(Await("the clock to start moving its window", [&] {
         return GetGUIThreadInfo(GetWindowThreadProcessId(window, NULL), &moving) && (moving.flags & GUI_INMOVESIZE);
     }));
     // One move, let go of there: one between would reach the clock again, late, from X.
-    Mouse(300, 210, MOUSEEVENTF_LEFTUP);
-    EXPECT_TRUE(Await("the clock dragged by (200, 150)", [&] { return Place(window) == "200,150,520,390"; })) << Place(window);
+    Mouse(from.x + 200, from.y + 150, MOUSEEVENTF_LEFTUP);
+    std::string dragged = "200,150," + std::to_string(200 + S(320)) + "," + std::to_string(150 + S(240));
+    EXPECT_TRUE(Await("the clock dragged by (200, 150)", [&] { return Place(window) == dragged; })) << Place(window);
+    int differ = 0;
+    EXPECT_TRUE(Await("the dial drawn at " + std::to_string(dpi) + " DPI on the screen",
+                      [&] { return (differ = DialDifferences(dpi, { 200, 150 })) == 0; })) << differ << " pixels differ";
     // A press on a shown control is the control's, not the start of a drag.
     GetWindowRect(GetDlgItem(window, 301), &rect);
     Mouse((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2, MOUSEEVENTF_LEFTDOWN);

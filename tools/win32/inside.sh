@@ -88,19 +88,32 @@ test)
     # need the same CMake in the tree for its generated files.
     tests=$(cat build/win32/wine-tests.txt) || exit 1
     status=0
-    for test in $tests; do
-        run_test_program "build/win32/$test" 1200 && continue
-        # Wine's own loop is no verdict on the clock: the program is run once
-        # more in a new server, and a second loop fails the stage.
+    # Wine's own loop is no verdict on the clock: the program is run once
+    # more in a new server, and a second loop fails the stage.
+    run_listed() {
+        local test=$1 dpi=${2:-}
+        run_test_program "build/win32/$test" 1200 && return 0
         if [ $? = 3 ]; then
             echo "$test is run once more, in a new X display and Wine server, as Wine's server ended in a loop of its own."
             await "Wine's server to end" eval "! kill -0 $SPINNING 2>/dev/null"
             stop_session
             start_xvfb
-            start_wine "$DESKCLOCK_WIN32_PREFIX"
-            run_test_program "build/win32/$test" 1200 && continue
+            start_wine "$DESKCLOCK_WIN32_PREFIX" $dpi
+            run_test_program "build/win32/$test" 1200 && return 0
         fi
-        status=1
+        return 1
+    }
+    for test in $tests; do
+        run_listed "$test" || status=1
+    done
+    # The real clock again on screens of 150 % and 200 %, each a prefix of its own.
+    for dpi in $SCALED_DPIS; do
+        stop_wine
+        start_wine "$DESKCLOCK_WIN32_PREFIX" "$dpi"
+        echo "win32: blackbox_test.exe at $dpi DPI"
+        export DESKCLOCK_TEST_DPI=$dpi
+        run_listed blackbox_test.exe "$dpi" || status=1
+        unset DESKCLOCK_TEST_DPI
     done
     exit "$status"
     ;;
