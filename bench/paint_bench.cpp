@@ -4,12 +4,15 @@
 
 #include <stdio.h>
 
+#include <stdint.h>
+
 #include <algorithm>
 #include <vector>
 
 #include "app/clock_app.h"
 #include "face/clock_face.h"
 #include "face/clock_hands.h"
+#include "face/dial.h"
 #include "ui/clock_window.h"
 
 static double Seconds(LARGE_INTEGER from, LARGE_INTEGER to, LARGE_INTEGER frequency)
@@ -118,6 +121,25 @@ int main()
     });
     SelectObject(memory, previous);
     DeleteDC(memory);
+
+    // The dial drawn from its geometry, as the clock does once for each DPI it meets.
+    double dialTimes[3];
+    const int dpis[3] = { 120, 144, 192 };
+    for (int i = 0; i < 3; ++i) {
+        int width = ScaleToDpi(kSkinWidth, dpis[i]), height = ScaleToDpi(kSkinHeight, dpis[i]);
+        std::vector<uint32_t> dial(width * height);
+        dialTimes[i] = MedianMicroseconds(21, [&](int) {
+            DrawDial(dial.data(), width, height, (width - 2) / 2, (height - 2) / 2, dpis[i]);
+        });
+    }
+    // The painting routine at 200 %, the window moved to such a screen.
+    RECT twice = { 0, 0, 640, 480 };
+    SendMessageA(window, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&twice));
+    double draw200 = MedianMicroseconds(kRuns, [&](int) { DrawClockFace(dc, window); });
+    double drawTurned200 = MedianMicroseconds(kRuns, [&](int i) {
+        clockState.minuteAngle = (i * 6) % 360;
+        DrawClockFace(dc, window);
+    });
     ReleaseDC(window, dc);
 
     printf("medians of %d runs:\n", kRuns);
@@ -129,6 +151,10 @@ int main()
     printf("  drawing the face alone    %8.1f us  %5.2fx\n", draw, draw / blits);
     printf("  the same, a needle turned %8.1f us  %5.2fx\n", drawTurned, drawTurned / blits);
     printf("  five bare BitBlts         %8.1f us\n", blits);
+    printf("  at 200 %%, needles as they were %8.1f us  %5.2fx\n", draw200, draw200 / blits);
+    printf("  at 200 %%, a needle turned %8.1f us  %5.2fx\n", drawTurned200, drawTurned200 / blits);
+    for (int i = 0; i < 3; ++i)
+        printf("  the dial drawn at %d %%  %8.1f us\n", dpis[i] * 100 / 96, dialTimes[i]);
     ReleaseClockApp();
     return 0;
 }

@@ -11,7 +11,7 @@ else()
     # The C runtime's own printf is enough for the clock's few texts; MinGW's
     # replacement would add some 25 KB.
     set(CLOCK_COMPILE_OPTIONS
-        -Wall -Wextra -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+        -Wall -Wextra -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -fno-math-errno
         -ffunction-sections -fdata-sections -D__USE_MINGW_ANSI_STDIO=0)
     # Static, so that the program needs nothing but the system's own DLLs.
     # No time stamp in the PE header: two builds of one commit are then the

@@ -32,16 +32,28 @@ double SmoothStep(double edge0, double edge1, double v)
 
 const double kPi = 3.14159265358979323846;
 
-// Nothing is darker than kBezelShadow, so black hands always stand out.
-const Rgb kCorner = { 128, 128, 128 };
-const Rgb kBezelShadow = { 30, 34, 46 };
-const Rgb kBezelBody = { 38, 52, 92 };
-const Rgb kBezelHighlight = { 132, 150, 192 };
-const Rgb kBrass = { 188, 152, 96 };
-const Rgb kBrassDark = { 134, 104, 60 };
-const Rgb kFaceCentre = { 253, 250, 240 };
-const Rgb kFaceEdge = { 232, 224, 200 };
-const Rgb kInk = { 44, 52, 66 };
+// Colours as 0xRRGGBB. Nothing is darker than kBezelShadow, so black hands
+// always stand out.
+const uint32_t kCorner = 0x808080;
+const uint32_t kBezelShadow = 0x1E222E;
+const uint32_t kBezelBody = 0x26345C;
+const uint32_t kBezelHighlight = 0x8496C0;
+const uint32_t kBrass = 0xBC9860;
+const uint32_t kBrassDark = 0x86683C;
+const uint32_t kFaceCentre = 0xFDFAF0;
+const uint32_t kFaceEdge = 0xE8E0C8;
+const uint32_t kInk = 0x2C3442;
+
+Rgb Colour(uint32_t rgb)
+{
+    Rgb colour = { static_cast<double>(rgb >> 16), static_cast<double>(rgb >> 8 & 0xFF), static_cast<double>(rgb & 0xFF) };
+    return colour;
+}
+
+Rgb Mix(uint32_t a, uint32_t b, double t)
+{
+    return Mix(Colour(a), Colour(b), t);
+}
 
 // Radii in 96-DPI pixels from the dial centre.
 const double kBezelOuter = kDialRadius;
@@ -90,11 +102,11 @@ Rgb FaceColour(double r)
     return Mix(kFaceCentre, kFaceEdge, t * t);
 }
 
-// The tick nearest to (x, y): how far along its direction from the centre,
-// how far across it, where it starts and half its width. Ticks are at least
-// 8 pixels apart where they are, so only the nearest one matters.
+// The tick nearest to a point: its direction from the centre, where it starts
+// and half its width. Ticks are at least 8 pixels apart where they are, so
+// only the nearest one matters, and it is the same for every point of a pixel.
 struct Tick {
-    double along, across, start, halfWidth;
+    double dx, dy, start, halfWidth;
 };
 
 // Unit vectors from the centre to each minute, clockwise from 12 (y grows downwards).
@@ -102,25 +114,12 @@ struct Direction {
     double x, y;
 };
 
-const Direction* MinuteDirections()
+Tick NearestTick(double x, double y, const Direction* minutes)
 {
-    static Direction table[60];
-    if (table[0].y == 0.0) {
-        for (int i = 0; i < 60; ++i) {
-            const double angle = 2.0 * kPi * i / 60.0;
-            table[i].x = sin(angle);
-            table[i].y = -cos(angle);
-        }
-    }
-    return table;
-}
-
-Tick NearestTick(double x, double y)
-{
-    int minute = static_cast<int>(lround(atan2(x, -y) * 60.0 / (2.0 * kPi)));
+    int minute = static_cast<int>(floor(atan2(x, -y) * 60.0 / (2.0 * kPi) + 0.5));
     minute = (minute % 60 + 60) % 60;
-    const Direction& d = MinuteDirections()[minute];
-    Tick tick = { x * d.x + y * d.y, fabs(x * -d.y + y * d.x), kTrackInner, kMinuteTickWidth / 2.0 };
+    const Direction& d = minutes[minute];
+    Tick tick = { d.x, d.y, kTrackInner, kMinuteTickWidth / 2.0 };
     if (minute % 5 == 0) {
         tick.start = kHourMarkInner;
         tick.halfWidth = kHourMarkWidth / 2.0;
@@ -128,12 +127,20 @@ Tick NearestTick(double x, double y)
     return tick;
 }
 
-bool OnTick(double x, double y, double r)
+double Along(const Tick& tick, double x, double y)
 {
-    if (r < kHourMarkInner || r > kTrackOuter)
-        return false;
-    const Tick tick = NearestTick(x, y);
-    return tick.along >= tick.start && tick.across <= tick.halfWidth;
+    return x * tick.dx + y * tick.dy;
+}
+
+double Across(const Tick& tick, double x, double y)
+{
+    return fabs(x * -tick.dy + y * tick.dx);
+}
+
+bool OnTick(double x, double y, double r, const Tick& tick)
+{
+    return r >= kHourMarkInner && r <= kTrackOuter && Along(tick, x, y) >= tick.start &&
+           Across(tick, x, y) <= tick.halfWidth;
 }
 
 bool OnTrack(double r)
@@ -141,22 +148,22 @@ bool OnTrack(double r)
     return fabs(r - kTrackOuter) <= kTrackLineWidth / 2.0 || fabs(r - kTrackInner) <= kTrackLineWidth / 2.0;
 }
 
-// The colour at a point, in 96-DPI pixels from the dial centre.
-Rgb DialSample(double x, double y)
+// The colour at a point, in 96-DPI pixels from the dial centre, with the tick nearest to it.
+Rgb DialSample(double x, double y, const Tick& tick)
 {
     const double r = sqrt(x * x + y * y);
     if (r > kBezelOuter)
-        return kCorner;
+        return Colour(kCorner);
     if (r > kBezelInner)
         return BezelColour(x, y, r);
     if (r > kRimInner)
         return Mix(kBrass, kBrassDark, (r - kRimInner) / (kBezelInner - kRimInner));
     if (r <= kBossJewelRadius)
-        return kBrass;
+        return Colour(kBrass);
     if (r <= kBossRadius)
-        return kInk;
-    if (OnTrack(r) || OnTick(x, y, r))
-        return kInk;
+        return Colour(kInk);
+    if (OnTrack(r) || OnTick(x, y, r, tick))
+        return Colour(kInk);
     // A faint shadow cast by the bezel keeps the face from looking pasted on.
     const double shade = 1.0 - 0.07 * SmoothStep(kTrackOuter, kRimInner, r);
     const Rgb face = FaceColour(r);
@@ -164,18 +171,18 @@ Rgb DialSample(double x, double y)
     return shaded;
 }
 
-// Whether anything where the colour jumps lies within `reach` of (x, y).
-bool NearAnEdge(double x, double y, double reach)
+// Whether anything where the colour jumps lies within `reach` of (x, y), r
+// from the centre.
+bool NearAnEdge(double x, double y, double r, const Tick& tick, double reach)
 {
-    const double r = sqrt(x * x + y * y);
     for (double edge : kEdges)
         if (fabs(r - edge) <= reach)
             return true;
     if (r < kHourMarkInner - reach || r > kTrackOuter + reach)
         return false;
-    const Tick tick = NearestTick(x, y);
-    return fabs(tick.across - tick.halfWidth) <= reach ||
-           (fabs(tick.along - tick.start) <= reach && tick.across <= tick.halfWidth + reach);
+    const double along = Along(tick, x, y), across = Across(tick, x, y);
+    return fabs(across - tick.halfWidth) <= reach ||
+           (fabs(along - tick.start) <= reach && across <= tick.halfWidth + reach);
 }
 
 uint32_t ToPixel(const Rgb& c)
@@ -200,19 +207,31 @@ void DrawDial(uint32_t* pixels, int width, int height, int centreX, int centreY,
         samples = 2;
     // The furthest a point of a pixel lies from its middle, in 96-DPI pixels, and a little more.
     const double reach = 0.71 * unit;
+    // The bitmap the clock ships is made with every pixel sampled.
+    const bool everyPixel = dpi == 96;
+    Direction minutes[60];
+    for (int i = 0; i < 60; ++i) {
+        minutes[i].x = sin(2.0 * kPi * i / 60.0);
+        minutes[i].y = -cos(2.0 * kPi * i / 60.0);
+    }
     for (int py = 0; py < height; ++py) {
         for (int px = 0; px < width; ++px) {
-            const double x = (px - centreX) * unit, y = (py - centreY) * unit;
-            Rgb colour = kCorner;
-            if (sqrt(x * x + y * y) <= kBezelOuter + 1.0) {
-                if (!NearAnEdge(x, y, reach)) {
-                    colour = DialSample(x, y);
+            const double x = (px - centreX) * unit, y = (py - centreY) * unit, r = sqrt(x * x + y * y);
+            Rgb colour = Colour(kCorner);
+            if (r <= kBezelOuter + 1.0) {
+                // Only where ticks are is the nearest one looked for: no
+                // sample of a pixel further off reaches them.
+                Tick tick = {};
+                if (r >= kHourMarkInner - 1.0 && r <= kTrackOuter + 1.0)
+                    tick = NearestTick(x, y, minutes);
+                if (!everyPixel && !NearAnEdge(x, y, r, tick, reach)) {
+                    colour = DialSample(x, y, tick);
                 } else {
                     Rgb sum = { 0, 0, 0 };
                     for (int j = 0; j < samples; ++j) {
                         for (int i = 0; i < samples; ++i) {
                             const Rgb s = DialSample(x + ((i + 0.5) / samples - 0.5) * unit,
-                                                     y + ((j + 0.5) / samples - 0.5) * unit);
+                                                     y + ((j + 0.5) / samples - 0.5) * unit, tick);
                             sum.r += s.r;
                             sum.g += s.g;
                             sum.b += s.b;

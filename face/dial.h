@@ -18,9 +18,10 @@ int ScaleToDpi(int size, int dpi);
 // Draws the face for a screen of the given DPI into width x height pixels,
 // rows top-down, 0x00RRGGBB, the dial centred on the middle of pixel
 // (centreX, centreY). It is drawn from its geometry, not enlarged: a pixel
-// that a mark, ring or edge crosses is the average of samples 1/8 of a
-// 96-DPI pixel apart, one that none crosses is its middle's colour. At 96
-// DPI this is the face the clock ships as its bitmap.
+// is the average of samples 1/8 of a 96-DPI pixel apart, except, at other
+// DPIs than 96, where no mark, ring or edge crosses it: there it is its
+// middle's colour, which costs a 16th or less. At 96 DPI this is the face the
+// clock ships as its bitmap.
 void DrawDial(uint32_t* pixels, int width, int height, int centreX, int centreY, int dpi);
 
 #endif

@@ -30,3 +30,7 @@ trap stop_session EXIT
 start_xvfb
 start_wine
 capture_pictures "$CLOCK" docs
+# The same clock on a screen of 200 %.
+stop_wine
+start_wine "" 192
+capture_picture_200 "$CLOCK" docs/clock-200.png

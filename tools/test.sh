@@ -22,6 +22,7 @@ for dpi in $SCALED_DPIS; do
     stop_wine
     start_wine "" "$dpi"
     DESKCLOCK_TEST_DPI=$dpi ctest --preset win64 -L blackbox_test
+    [ "$dpi" != 192 ] || capture_picture_200 build/win64/deskclock.exe build/pictures/clock-200.png
 done
 stop_session
 

@@ -204,11 +204,13 @@ show_processes() {
     fi
 }
 
-# The X window of a running clock's main window, in CLOCK_WINDOW once shown;
+# The X window of a running clock's main window of the size given (by default
+# 320x240, its size at 100 %), in CLOCK_WINDOW once shown;
 # its start-up notice is confirmed on the way as a user would. Without a
 # window manager the keyboard follows the pointer, so the pointer is put on
 # the notice first.
 clock_window_shown() {
+    local size=${1:-320x240}
     local notice window
     notice=$(xdotool search --onlyvisible --name '^Version$' 2>/dev/null | head -n 1) &&
         xdotool mousemove --window "$notice" 20 20 key Return 2>/dev/null
@@ -216,7 +218,7 @@ clock_window_shown() {
     # (the notice's is "Version") and the size checked after.
     for window in $(xdotool search --onlyvisible --classname 'deskclock.exe' 2>/dev/null); do
         if [ -z "$(xdotool getwindowname "$window" 2>/dev/null)" ] &&
-            xdotool getwindowgeometry "$window" 2>/dev/null | grep -q 'Geometry: 320x240'; then
+            xdotool getwindowgeometry "$window" 2>/dev/null | grep -q "Geometry: $size\$"; then
             CLOCK_WINDOW=$window
             return 0
         fi
@@ -276,26 +278,56 @@ capture_pictures() {
     return "$status"
 }
 
-capture_clock() {
-    local clock=$1 exe=$2 folder=$3
-    await "the clock's window" clock_window_shown || return 1
-    # A desktop-like background instead of the bare X root; set while the
-    # clock is connected, since the X server clears it when its last client
-    # leaves, and display ends with status 1 whatever it did.
+# A desktop-like background instead of the bare X root; set while the clock
+# is connected, since the X server clears it when its last client leaves, and
+# display ends with status 1 whatever it did.
+desktop_background() {
     local background
     background=$(mktemp --suffix=.png)
     convert -size 1024x768 gradient:'#4a7fb5-#1f3f66' "$background"
     display -window root "$background" || true
     rm -f "$background"
-    # Wine's stand-in for the notification area covers the clock's top-left
-    # corner: the clock is dragged clear of it, by its face, as a user would.
-    # The moves reach the clock as X events, in order.
-    xdotool mousemove 160 120 mousedown 1
+}
+
+# Wine's stand-in for the notification area covers the clock's top-left
+# corner: the clock, at the top left, is dragged clear of it to (140, 100),
+# by the middle of its face at the point given, as a user would. The moves
+# reach the clock as X events, in order.
+drag_clock_clear() {
+    xdotool mousemove "$1" "$2" mousedown 1
     for step in $(seq 1 10); do
-        xdotool mousemove $((160 + 14 * step)) $((120 + 10 * step))
+        xdotool mousemove $(($1 + 14 * step)) $(($2 + 10 * step))
     done
     xdotool mouseup 1
-    await "the clock dragged to 140,100" clock_at 140 100 || return 1
+    await "the clock dragged to 140,100" clock_at 140 100
+}
+
+# The clock on a screen of 200 % (a prefix of 192 DPI), in the picture given,
+# then ended with Esc.
+capture_picture_200() {
+    local exe=$1 picture=$2
+    "$WINE" "$exe" </dev/null >/dev/null 2>&1 &
+    local clock=$!
+    if ! { await "the clock's window at 200 %" clock_window_shown 640x480 && desktop_background &&
+        drag_clock_clear 320 240; }; then
+        import -window root "${picture%.png}-failed-screen.png" || true
+        kill "$clock" 2>/dev/null || true
+        wait "$clock" 2>/dev/null || true
+        return 1
+    fi
+    import -window root -crop 720x560+100+60 +repage "$picture"
+    # The pointer, left on the face by the drag, gives it the keyboard.
+    xdotool key Escape
+    await "the clock to end after Esc" eval "! kill -0 $clock 2>/dev/null" || return 1
+    wait "$clock"
+    echo "Picture at 200 %: $picture"
+}
+
+capture_clock() {
+    local clock=$1 exe=$2 folder=$3
+    await "the clock's window" clock_window_shown || return 1
+    desktop_background
+    drag_clock_clear 160 120 || return 1
     # Around the window, with some desktop on every side.
     import -window root -crop 360x280+120+80 +repage "$folder/clock.png"
     # Its controls, 90 x 45 from (115, 90) of the window, after Down; the
