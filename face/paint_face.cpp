@@ -198,15 +198,21 @@ void MakeClockDial(HWND window)
     clockApp.dialDCPrevious = SelectObject(clockApp.dialDC, clockApp.dialBitmap);
 }
 
+// A bitmap kept selected in a memory context: put back, and both let go of.
+static void ReleaseKeptBitmap(HDC& dc, HBITMAP& bitmap, HGDIOBJ& previous)
+{
+    if (previous)
+        SelectObject(dc, previous);
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+    dc = NULL;
+    bitmap = NULL;
+    previous = NULL;
+}
+
 void ReleaseClockDial()
 {
-    if (clockApp.dialDCPrevious)
-        SelectObject(clockApp.dialDC, clockApp.dialDCPrevious);
-    DeleteDC(clockApp.dialDC);
-    DeleteObject(clockApp.dialBitmap);
-    clockApp.dialBitmap = NULL;
-    clockApp.dialDC = NULL;
-    clockApp.dialDCPrevious = NULL;
+    ReleaseKeptBitmap(clockApp.dialDC, clockApp.dialBitmap, clockApp.dialDCPrevious);
 }
 
 void CreateFaceBuffer(HWND window)
@@ -226,13 +232,7 @@ void CreateFaceBuffer(HWND window)
 
 void ReleaseFaceBuffer()
 {
-    if (clockApp.faceDCPrevious)
-        SelectObject(clockApp.faceDC, clockApp.faceDCPrevious);
-    DeleteDC(clockApp.faceDC);
-    DeleteObject(clockApp.faceBitmap);
-    clockApp.faceDC = NULL;
-    clockApp.faceBitmap = NULL;
-    clockApp.faceDCPrevious = NULL;
+    ReleaseKeptBitmap(clockApp.faceDC, clockApp.faceBitmap, clockApp.faceDCPrevious);
 }
 
 void PaintClockFace(HWND window)

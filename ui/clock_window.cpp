@@ -45,19 +45,25 @@ static void StartDateTimePanel()
     launchProcess(application, commandLine, folder);
 }
 
+// The DPI the system started with, which its fonts and metrics are made for.
+static int SystemDpi()
+{
+    HDC screen = GetDC(NULL);
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(NULL, screen);
+    return dpi;
+}
+
 // The DPI of the screen the window is on. Before Windows 10 there is one
-// for the whole system, the screen's.
+// for the whole system.
 static UINT WindowDpi(HWND window)
 {
     typedef UINT(WINAPI * GetDpiForWindowCall)(HWND);
     FARPROC found = GetProcAddress(GetModuleHandleA("user32.dll"), "GetDpiForWindow");
     GetDpiForWindowCall getDpi = reinterpret_cast<GetDpiForWindowCall>(reinterpret_cast<void (*)()>(found));
     UINT dpi = getDpi ? getDpi(window) : 0;
-    if (dpi == 0) {
-        HDC screen = GetDC(NULL);
-        dpi = GetDeviceCaps(screen, LOGPIXELSY);
-        ReleaseDC(NULL, screen);
-    }
+    if (dpi == 0)
+        dpi = SystemDpi();
     return dpi ? dpi : 96;
 }
 
@@ -72,9 +78,7 @@ static void ReleaseControlFont()
 // Null where the system's own will do.
 static HFONT MakeControlFont()
 {
-    HDC screen = GetDC(NULL);
-    int systemDpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(NULL, screen);
+    int systemDpi = SystemDpi();
     LOGFONTA font;
     if ((static_cast<int>(clockApp.dpi) == systemDpi && systemDpi == 96) || systemDpi <= 0 ||
         !GetObjectA(GetStockObject(SYSTEM_FONT), sizeof(font), &font))
@@ -84,17 +88,24 @@ static HFONT MakeControlFont()
     return CreateFontIndirectA(&font);
 }
 
-// Each control is 90 x 15 at x 115 and a y of its own, at 96 DPI.
-static int ControlY(int id)
+// Each control is 90 x 15 at x 115 and a y of its own, at 96 DPI: its
+// place at the window's DPI.
+struct ControlPlace {
+    int x, y, width, height;
+};
+
+static ControlPlace PlaceOf(int id)
 {
-    return id == IDC_EXIT ? 90 : id == IDC_ADJUST_TIME ? 105 : 120;
+    int y = id == IDC_EXIT ? 90 : id == IDC_ADJUST_TIME ? 105 : 120;
+    ControlPlace place = { ScaleToDpi(115, clockApp.dpi), ScaleToDpi(y, clockApp.dpi), ScaleToDpi(90, clockApp.dpi),
+                           ScaleToDpi(15, clockApp.dpi) };
+    return place;
 }
 
 static HWND CreateChild(HWND parent, const char* className, const char* text, DWORD style, int id)
 {
-    HWND control = CreateWindowExA(0, className, text, style, ScaleToDpi(115, clockApp.dpi),
-                                   ScaleToDpi(ControlY(id), clockApp.dpi), ScaleToDpi(90, clockApp.dpi),
-                                   ScaleToDpi(15, clockApp.dpi), parent,
+    ControlPlace place = PlaceOf(id);
+    HWND control = CreateWindowExA(0, className, text, style, place.x, place.y, place.width, place.height, parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), NULL, NULL);
     if (control && clockApp.controlFont)
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(clockApp.controlFont), FALSE);
@@ -122,9 +133,8 @@ static void PlaceClockControls()
     HFONT font = MakeControlFont();
     HWND controls[] = { clockApp.adjustButton, clockApp.exitButton, clockApp.readout };
     for (HWND control : controls) {
-        SetWindowPos(control, NULL, ScaleToDpi(115, clockApp.dpi),
-                     ScaleToDpi(ControlY(GetDlgCtrlID(control)), clockApp.dpi), ScaleToDpi(90, clockApp.dpi),
-                     ScaleToDpi(15, clockApp.dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+        ControlPlace place = PlaceOf(GetDlgCtrlID(control));
+        SetWindowPos(control, NULL, place.x, place.y, place.width, place.height, SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
     // Only once no control uses it.
