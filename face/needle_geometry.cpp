@@ -82,10 +82,18 @@ void TurnNeedle(const NeedleImage& needle, const NeedleTransform& t, int left, c
     // Back from a point of the box into needle space; a flat transform covers nothing.
     const double inverse = det != 0.0 ? 1.0 / det : 0.0;
     const double uX = t.eM22 * inverse, uY = -t.eM21 * inverse, vX = -t.eM12 * inverse, vY = t.eM11 * inverse;
+    // A pixel whose middle lies further than half its diagonal from the part
+    // of the needle that shows has no sample on it.
+    const PixelBox shown = OpaqueBounds(needle);
+    const double reach = 0.71 * sqrt(fabs(inverse));
     for (int y = box.top; y < box.bottom; ++y) {
         for (int x = box.left; x < box.right; ++x) {
             unsigned hits = 0, red = 0, green = 0, blue = 0;
-            for (int sy = 0; sy < samples && det != 0.0; ++sy) {
+            const double u = (x + 0.5 - t.eDx) * uX + (y + 0.5 - t.eDy) * uY - left;
+            const double v = (x + 0.5 - t.eDx) * vX + (y + 0.5 - t.eDy) * vY;
+            const bool near = u > shown.left - reach && u < shown.right + reach && v > shown.top - reach &&
+                              v < shown.bottom + reach;
+            for (int sy = 0; sy < samples && det != 0.0 && near; ++sy) {
                 const double dy = y + (sy + 0.5) / samples - t.eDy;
                 for (int sx = 0; sx < samples; ++sx) {
                     const double dx = x + (sx + 0.5) / samples - t.eDx;
