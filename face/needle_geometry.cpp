@@ -32,22 +32,13 @@ PointF TransformPoint(const NeedleTransform& t, double x, double y)
 
 PixelBox TransformedBounds(const NeedleTransform& t, int left, int top, int width, int height)
 {
-    const double xs[] = { static_cast<double>(left), static_cast<double>(left + width) };
-    const double ys[] = { static_cast<double>(top), static_cast<double>(top + height) };
-    double minX = 0, maxX = 0, minY = 0, maxY = 0;
-    bool first = true;
-    for (double x : xs) {
-        for (double y : ys) {
-            PointF p = TransformPoint(t, x, y);
-            if (first || p.x < minX) minX = p.x;
-            if (first || p.x > maxX) maxX = p.x;
-            if (first || p.y < minY) minY = p.y;
-            if (first || p.y > maxY) maxY = p.y;
-            first = false;
-        }
-    }
-    PixelBox box = { static_cast<int>(floor(minX)), static_cast<int>(floor(minY)),
-                     static_cast<int>(ceil(maxX)), static_cast<int>(ceil(maxY)) };
+    // The rectangle's middle goes where the transform puts it; each half of
+    // its sides adds what the transform makes of it along either axis.
+    PointF middle = TransformPoint(t, left + width / 2.0, top + height / 2.0);
+    double halfX = (fabs(t.eM11) * width + fabs(t.eM21) * height) / 2;
+    double halfY = (fabs(t.eM12) * width + fabs(t.eM22) * height) / 2;
+    PixelBox box = { static_cast<int>(floor(middle.x - halfX)), static_cast<int>(floor(middle.y - halfY)),
+                     static_cast<int>(ceil(middle.x + halfX)), static_cast<int>(ceil(middle.y + halfY)) };
     return box;
 }
 
