@@ -62,8 +62,8 @@ PixelBox OpaqueBounds(const NeedleImage& needle)
     return box;
 }
 
-void TurnNeedle(const NeedleImage& needle, const NeedleTransform& t, int left, const PixelBox& box,
-                uint32_t* turned, int stride)
+void TurnNeedle(const NeedleImage& needle, const PixelBox& shown, const NeedleTransform& t, int left,
+                const PixelBox& box, uint32_t* turned, int stride)
 {
     const double det = static_cast<double>(t.eM11) * t.eM22 - static_cast<double>(t.eM12) * t.eM21;
     // A needle made larger needs fewer samples to the pixel for the same grid.
@@ -75,7 +75,6 @@ void TurnNeedle(const NeedleImage& needle, const NeedleTransform& t, int left, c
     const double uX = t.eM22 * inverse, uY = -t.eM21 * inverse, vX = -t.eM12 * inverse, vY = t.eM11 * inverse;
     // A pixel whose middle lies further than half its diagonal from the part
     // of the needle that shows has no sample on it.
-    const PixelBox shown = OpaqueBounds(needle);
     const double reach = 0.71 * sqrt(fabs(inverse));
     for (int y = box.top; y < box.bottom; ++y) {
         for (int x = box.left; x < box.right; ++x) {

@@ -51,9 +51,9 @@ PixelBox OpaqueBounds(const NeedleImage& needle);
 // over all of them, which is the needle's colour times that share: a
 // pixel the needle covers wholly is the needle's own colour at alpha 255, one
 // it does not touch is 0. Written as 0xAARRGGBB in rows of `stride` pixels,
-// box pixel (box.left, box.top) first.
-void TurnNeedle(const NeedleImage& needle, const NeedleTransform& t, int left, const PixelBox& box,
-                uint32_t* turned, int stride);
+// box pixel (box.left, box.top) first. `shown` is the needle's OpaqueBounds.
+void TurnNeedle(const NeedleImage& needle, const PixelBox& shown, const NeedleTransform& t, int left,
+                const PixelBox& box, uint32_t* turned, int stride);
 
 // Lays a turned needle over the face beneath it, a box of 0x00RRGGBB pixels:
 // each becomes the needle's colour mixed with the face in the needle's share.

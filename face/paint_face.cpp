@@ -136,7 +136,7 @@ static void DrawNeedle(HDC target, HDC memory, HBITMAP needle, HBITMAP mask, BIT
         box.right = std::min(box.right, box.left + turned.side);
         box.bottom = std::min(box.bottom, box.top + turned.side);
         NeedleImage image = { size.bmWidth, size.bmHeight, turned.pixels, turned.maskPixels };
-        TurnNeedle(image, turn, left, box, turned.turned, turned.side);
+        TurnNeedle(image, turned.shown, turn, left, box, turned.turned, turned.side);
         turned.turn = turn;
         turned.box = box;
     }

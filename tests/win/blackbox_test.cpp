@@ -100,7 +100,8 @@ int DialDifferences(int dpi, POINT place)
     int differ = 0;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            if (hypot(x - cx, y - cy) * 96 / dpi <= 76 || hypot(x - cx, y - cy) * 96 / dpi >= 114)
+            double r = hypot(x - cx, y - cy) * 96 / dpi;
+            if (r <= 76 || r >= 114)
                 continue;
             for (int shift : { 0, 8, 16 })
                 differ += abs(int(shown[y * width + x] >> shift & 0xFF) - int(dial[y * width + x] >> shift & 0xFF)) > 2;
