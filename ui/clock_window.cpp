@@ -73,18 +73,24 @@ static void ReleaseControlFont()
     clockApp.controlFont = NULL;
 }
 
-// The system's font, which the controls show unless told otherwise, is made
-// for the system's DPI: at another, they are given the same font made for it.
-// Null where the system's own will do.
+// At 96 DPI on a 96-DPI system the controls keep the system's own font. That
+// face is a raster one, with glyphs of one size only: asked for larger, one
+// system enlarges them blocky, another draws the small ones spaced apart. At
+// any other DPI the controls get an outline face of the same character, bold
+// sans-serif, made at that size; every Windows from Vista has Tahoma, and so
+// has Wine with only its own fonts. Null where the system's own will do.
 static HFONT MakeControlFont()
 {
-    int systemDpi = SystemDpi();
-    LOGFONTA font;
-    if ((static_cast<int>(clockApp.dpi) == systemDpi && systemDpi == 96) || systemDpi <= 0 ||
-        !GetObjectA(GetStockObject(SYSTEM_FONT), sizeof(font), &font))
+    if (clockApp.dpi == 96 && SystemDpi() == 96)
         return NULL;
-    font.lfHeight = MulDiv(font.lfHeight, clockApp.dpi, systemDpi);
-    font.lfWidth = 0;
+    LOGFONTA font = {};
+    // The system font's cell at 96 DPI.
+    font.lfHeight = ScaleToDpi(16, clockApp.dpi);
+    font.lfWeight = FW_BOLD;
+    font.lfCharSet = DEFAULT_CHARSET;
+    font.lfOutPrecision = OUT_TT_ONLY_PRECIS;
+    font.lfPitchAndFamily = VARIABLE_PITCH | FF_SWISS;
+    lstrcpyA(font.lfFaceName, "Tahoma");
     return CreateFontIndirectA(&font);
 }
 
