@@ -67,6 +67,10 @@ int RunMessageLoop()
         }
         if (message.message == WM_QUIT)
             return static_cast<int>(message.wParam);
+        // The system sends WM_DPICHANGED, never posts it: one from the queue
+        // came from another program, with a place that is no address here.
+        if (message.message == WM_DPICHANGED)
+            continue;
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }

@@ -194,8 +194,15 @@ static void OnCreate(HWND window)
 
 // Moved to a screen of another DPI, the clock takes the place the system
 // suggests, and its size, shape, controls, dial and needles are made anew.
-static void OnDpiChanged(HWND window, UINT dpi, const RECT* suggested)
+// The system sends this, never posts it, always with that place and a DPI a
+// screen can have, 96 to 480 (100 % to 500 %). One without a place, or of
+// another DPI, is none of the system's: it changes nothing. (One posted never
+// reaches here: the message loop drops it.)
+static void OnDpiChanged(HWND window, WPARAM dpis, const RECT* suggested)
 {
+    UINT dpi = LOWORD(dpis);
+    if (!suggested || dpi < 96 || dpi > 480 || HIWORD(dpis) != dpi)
+        return;
     clockApp.dpi = dpi;
     SetWindowPos(window, NULL, suggested->left, suggested->top, suggested->right - suggested->left,
                  suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -294,7 +301,7 @@ LRESULT CALLBACK ClockWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     // The controls have gone by now: their font can go too.
     case WM_NCDESTROY: ReleaseControlFont(); break;
     case WM_DPICHANGED:
-        OnDpiChanged(window, LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+        OnDpiChanged(window, wParam, reinterpret_cast<const RECT*>(lParam));
         return 0;
     // A display or work-area change may leave the clock where no monitor
     // shows it; the platform then handles the message as it would anyway.
