@@ -25,8 +25,10 @@ install_packages() {
 }
 
 # The screens other than 96 DPI that the black-box test runs the clock on
-# too: 150 % and 200 %.
-SCALED_DPIS="144 192"
+# too: 125 %, the most common laptop setting and one where sizes do not
+# divide evenly, 200 %, and 300 %, that of 13-inch 4K laptops. (150 % is
+# the in-process test's.)
+SCALED_DPIS="120 192 288"
 
 # One bound for every wait of the scripts, as for every wait of the tests
 # (tests/win/support.h): generous, since it costs nothing when the condition
@@ -64,11 +66,12 @@ build_all() {
 XVFB_PID=""
 
 # Starts an Xvfb on a free display number and exports DISPLAY. Xvfb writes
-# the number, a line, once it takes clients.
+# the number, a line, once it takes clients. The screen holds the clock at
+# 300 % (960 x 720) where the black-box test drags it, at (200, 150).
 start_xvfb() {
     local numbered
     numbered=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$numbered" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$numbered" >/dev/null 2>&1 &
     XVFB_PID=$!
     await "Xvfb to start" eval "[ \"\$(wc -l <'$numbered')\" = 1 ] || ! kill -0 $XVFB_PID 2>/dev/null" || return 1
     [ "$(wc -l <"$numbered")" = 1 ] || { echo "Xvfb ended without starting." >&2; return 1; }
@@ -284,38 +287,42 @@ capture_pictures() {
 desktop_background() {
     local background
     background=$(mktemp --suffix=.png)
-    convert -size 1024x768 gradient:'#4a7fb5-#1f3f66' "$background"
+    convert -size 1280x1024 gradient:'#4a7fb5-#1f3f66' "$background"
     display -window root "$background" || true
     rm -f "$background"
 }
 
 # Wine's stand-in for the notification area covers the clock's top-left
-# corner: the clock, at the top left, is dragged clear of it to (140, 100),
-# by the middle of its face at the point given, as a user would. The moves
-# reach the clock as X events, in order.
+# corner: the clock, at the top left, is dragged clear of it as a user
+# would, held at the screen point given (X Y, on its face), to the place
+# given (TO_X TO_Y, by default 140 100). The moves reach the clock as X
+# events, in order.
 drag_clock_clear() {
-    xdotool mousemove "$1" "$2" mousedown 1
+    local x=$1 y=$2 to_x=${3:-140} to_y=${4:-100}
+    xdotool mousemove "$x" "$y" mousedown 1
     for step in $(seq 1 10); do
-        xdotool mousemove $(($1 + 14 * step)) $(($2 + 10 * step))
+        xdotool mousemove $((x + to_x * step / 10)) $((y + to_y * step / 10))
     done
     xdotool mouseup 1
-    await "the clock dragged to 140,100" clock_at 140 100
+    await "the clock dragged to $to_x,$to_y" clock_at "$to_x" "$to_y"
 }
 
 # The clock on a screen of 200 % (a prefix of 192 DPI), in the picture given,
-# then ended with Esc.
+# framed as the others are at twice their margin, then ended with Esc. The
+# stand-in for the notification area is larger at 200 %: the clock is
+# dragged further from it.
 capture_picture_200() {
     local exe=$1 picture=$2
     "$WINE" "$exe" </dev/null >/dev/null 2>&1 &
     local clock=$!
     if ! { await "the clock's window at 200 %" clock_window_shown 640x480 && desktop_background &&
-        drag_clock_clear 320 240; }; then
+        drag_clock_clear 320 240 340 160; }; then
         import -window root "${picture%.png}-failed-screen.png" || true
         kill "$clock" 2>/dev/null || true
         wait "$clock" 2>/dev/null || true
         return 1
     fi
-    import -window root -crop 720x560+100+60 +repage "$picture"
+    import -window root -crop 720x560+300+120 +repage "$picture"
     # The pointer, left on the face by the drag, gives it the keyboard.
     xdotool key Escape
     await "the clock to end after Esc" eval "! kill -0 $clock 2>/dev/null" || return 1

@@ -123,12 +123,15 @@ fi
 
 # The guest's disk is made with e2fsprogs' mkfs.ext4, and booted by QEMU.
 install_packages qemu-system-x86 e2fsprogs
-recipe=$(stamp image)
+# Room for the tree (1.5 GB) and four Wine prefixes of about 0.7 GB each:
+# the stage's own and its copies for three other DPIs. A sparse file.
+size=6G
+recipe="$(stamp image) $size"
 if [ "$(cat "$image.recipe" 2>/dev/null)" != "$recipe" ]; then
     echo "win32: making the guest's disk $image (once)"
     start=$(date +%s)
     rm -f "$image" "$image.recipe"
-    mkfs.ext4 -q -F -L deskclock -d "$tree" "$image.new" 4G
+    mkfs.ext4 -q -F -L deskclock -d "$tree" "$image.new" "$size"
     mv "$image.new" "$image"
     echo "$recipe" >"$image.recipe"
     echo "win32: disk made in $(seconds "$start") s"
