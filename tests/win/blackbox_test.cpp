@@ -2,6 +2,7 @@
 #include "support.h"
 
 #include <math.h>
+#include <stdio.h>
 #include <string.h>
 
 #include <algorithm>
@@ -77,26 +78,35 @@ std::string DeclaredAwareness(const char* exe)
     return declared;
 }
 
-// How many pixels of the dial, from just beyond the needles' reach to the bezel, differ on the screen from the
-// dial drawn at the DPI given, for a window at the screen place given: by more than the last bits that the x87
-// arithmetic of a 32-bit build compiled otherwise may round apart. Enlarged, the edges of every mark differ by far more.
-int DialDifferences(int dpi, POINT place)
+// The screen's pixels in a rectangle, as 32-bit rows from the top.
+std::vector<uint32_t> ScreenPixels(RECT r)
 {
-    int width = ScaleToDpi(kSkinWidth, dpi), height = ScaleToDpi(kSkinHeight, dpi), cx = (width - 2) / 2, cy = (height - 2) / 2;
-    std::vector<uint32_t> dial(width * height), shown(width * height);
-    DrawDial(dial.data(), width, height, cx, cy, dpi);
+    int width = r.right - r.left, height = r.bottom - r.top;
+    std::vector<uint32_t> shown(width * height);
     BITMAPINFO info = { { sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB } };
     void* bits = NULL;
     HBITMAP copy = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &bits, NULL, 0);
     HDC screen = GetDC(NULL), memory = CreateCompatibleDC(screen);
     HGDIOBJ previous = SelectObject(memory, copy);
-    BitBlt(memory, 0, 0, width, height, screen, place.x + 1, place.y + 1, SRCCOPY);
+    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
     GdiFlush();
     memcpy(shown.data(), bits, shown.size() * 4);
     SelectObject(memory, previous);
     DeleteDC(memory);
     ReleaseDC(NULL, screen);
     DeleteObject(copy);
+    return shown;
+}
+
+// How many pixels of the dial, from just beyond the needles' reach to the bezel, differ on the screen from the
+// dial drawn at the DPI given, for a window at the screen place given: by more than the last bits that the x87
+// arithmetic of a 32-bit build compiled otherwise may round apart. Enlarged, the edges of every mark differ by far more.
+int DialDifferences(int dpi, POINT place)
+{
+    int width = ScaleToDpi(kSkinWidth, dpi), height = ScaleToDpi(kSkinHeight, dpi), cx = (width - 2) / 2, cy = (height - 2) / 2;
+    std::vector<uint32_t> dial(width * height);
+    DrawDial(dial.data(), width, height, cx, cy, dpi);
+    std::vector<uint32_t> shown = ScreenPixels({ place.x + 1, place.y + 1, place.x + 1 + width, place.y + 1 + height });
     int differ = 0;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
@@ -107,6 +117,21 @@ int DialDifferences(int dpi, POINT place)
                 differ += abs(int(shown[y * width + x] >> shift & 0xFF) - int(dial[y * width + x] >> shift & 0xFF)) > 2;
         }
     return differ;
+}
+
+// How many rows of a control on the screen hold dark pixels, from the first to the last: its text's height.
+int InkHeight(HWND control)
+{
+    RECT r;
+    GetWindowRect(control, &r);
+    std::vector<uint32_t> shown = ScreenPixels(r);
+    int width = r.right - r.left, first = -1, last = -2;
+    for (size_t i = 0; i < shown.size(); ++i)
+        if ((shown[i] >> 16 & 0xFF) + (shown[i] >> 8 & 0xFF) + (shown[i] & 0xFF) < 3 * 100) {
+            first = first < 0 ? int(i) / width : first;
+            last = int(i) / width;
+        }
+    return last - first + 1;
 }
 
 // Wine prefers its own DLLs to one beside a program unless told otherwise: so told, a
@@ -216,6 +241,15 @@ TEST(ClockExe, StartedBesidePlantedModulesShowsTheNoticeThenTheTimeAndAnswersMes
     // A press while the box's loop is ending would be lost in it.
     EXPECT_TRUE(PressOk(about, "the About box"));
 
+    // None of the system's: WM_DPICHANGED posted, without a place, of a DPI no screen has, or with a place that is
+    // no address in the clock. It stays as it was, and the Down posted after them still reaches it.
+    RECT huge = { 0, 0, 9000, 9000 };
+    PostMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 0);
+    PostMessageA(window, WM_DPICHANGED, MAKEWPARAM(65535, 65535), reinterpret_cast<LPARAM>(&huge));
+    PostMessageA(window, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&huge));
+    PostMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
+    EXPECT_TRUE(Await("the controls shown by a Down posted after them", [&] { return ControlsShown(window, true); }));
+    EXPECT_EQ("0,0," + std::to_string(S(320)) + "," + std::to_string(S(240)), Place(window));
     const struct { WPARAM key; bool shown; } presses[] = {
         { VK_UP, false }, { VK_DOWN, true }, { VK_DOWN, true }, { VK_UP, false }, { VK_DOWN, true } };
     for (const auto& press : presses) {
@@ -235,6 +269,12 @@ TEST(ClockExe, StartedBesidePlantedModulesShowsTheNoticeThenTheTimeAndAnswersMes
     int differ = 0;
     EXPECT_TRUE(Await("the dial drawn at " + std::to_string(dpi) + " DPI on the screen",
                       [&] { return (differ = DialDifferences(dpi, { 200, 150 })) == 0; })) << differ << " pixels differ";
+    // The readout's digits as tall as the DPI makes them: an outline face, not the 96-DPI glyphs of a raster one.
+    int ink = 0;
+    EXPECT_TRUE(Await("the readout's text about " + std::to_string(S(10)) + " pixels high", [&] {
+        return abs((ink = InkHeight(GetDlgItem(window, 302))) - S(10)) <= S(10) / 10 + 1;
+    })) << ink;
+    printf("The readout's text at %d DPI: %d pixels high.\n", dpi, ink);
     // A press on a shown control is the control's, not the start of a drag.
     GetWindowRect(GetDlgItem(window, 301), &rect);
     Mouse((rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2, MOUSEEVENTF_LEFTDOWN);
