@@ -19,8 +19,8 @@ void ReadClockNow(HWND window)
 }
 
 // A screen reader reads the clock's value as hours and minutes: it is told
-// when they change, and only then, so that it need not ask every second.
-// A window's first reading changes nothing it has been told.
+// when they change, and only then, so that it need not ask every second. A
+// window's first reading has no earlier value to differ from.
 static void TellReadersOfNewMinute(HWND window, const SYSTEMTIME& now)
 {
     static HWND readFor;

@@ -119,6 +119,8 @@ public:
     // Readers use the interface itself, never its scripting side.
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
     {
+        if (!count)
+            return E_POINTER;
         *count = 0;
         return S_OK;
     }
