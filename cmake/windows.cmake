@@ -27,6 +27,7 @@ add_library(clockcore STATIC
     face/paint_face.cpp
     face/update_hands.cpp
     face/window_shape.cpp
+    ui/accessible.cpp
     ui/clock_window.cpp
     ui/tray.cpp)
 target_compile_options(clockcore PRIVATE ${CLOCK_COMPILE_OPTIONS})

@@ -18,10 +18,25 @@ void ReadClockNow(HWND window)
     UpdateClockHands(window, 0);
 }
 
+// A screen reader reads the clock's value as hours and minutes: it is told
+// when they change, and only then, so that it need not ask every second. A
+// window's first reading has no earlier value to differ from.
+static void TellReadersOfNewMinute(HWND window, const SYSTEMTIME& now)
+{
+    static HWND readFor;
+    static WORD shownMinute;
+    WORD minute = static_cast<WORD>(now.wHour * 60 + now.wMinute);
+    if (readFor == window && minute != shownMinute)
+        NotifyWinEvent(EVENT_OBJECT_VALUECHANGE, window, OBJID_CLIENT, CHILDID_SELF);
+    readFor = window;
+    shownMinute = minute;
+}
+
 void UpdateClockHands(HWND window, UINT_PTR timerId)
 {
     SYSTEMTIME now;
     GetLocalTime(&now);
+    TellReadersOfNewMinute(window, now);
     ClockReading reading = ReadClockHands(now.wHour, now.wMinute, now.wSecond);
     ClockState previous = clockState;
     bool repaint = TakeReading(clockState, reading, static_cast<unsigned>(timerId));

@@ -6,6 +6,7 @@
 #include "face/clock_face.h"
 #include "face/clock_hands.h"
 #include "face/dial.h"
+#include "accessible.h"
 #include "resource.h"
 #include "tray.h"
 
@@ -232,6 +233,7 @@ static void OnDestroy(HWND window)
     ReleaseTurnedNeedles();
     ReleaseFaceBuffer();
     ReleaseClockDial();
+    ReleaseClockAccessible();
     PostQuitMessage(0);
 }
 
@@ -294,6 +296,7 @@ LRESULT CALLBACK ClockWndProc(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_LBUTTONDOWN:
         SendMessageA(window, WM_NCLBUTTONDOWN, HTCAPTION, 0);
         return 0;
+    case WM_GETOBJECT: return AnswerGetObject(window, wParam, lParam);
     case WM_TRAYNOTIFY: OnTrayNotify(window, wParam, lParam); return 0;
     // Read at once, as the next second's tick would: a new hour at the same
     // minute would otherwise wait for the minute timer.

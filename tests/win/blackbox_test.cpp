@@ -196,14 +196,34 @@ TEST(ClockExe, StartedBesidePlantedModulesShowsTheNoticeThenTheTimeAndAnswersMes
                   Place(GetDlgItem(window, kControls[i]), window)) << kControls[i];
         EXPECT_EQ(controls[i].style, GetWindowLongA(GetDlgItem(window, kControls[i]), GWL_STYLE)) << "hidden, in its place";
     }
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, clock.Id());
-    MODULEENTRY32 module = { sizeof(module) };
-    std::string uxtheme;
-    for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module))
-        if (lstrcmpiA(module.szModule, "uxtheme.dll") == 0)
-            uxtheme = module.szExePath;
-    CloseHandle(snapshot);
-    EXPECT_NE(std::string::npos, uxtheme.find("system32")) << uxtheme;
+    // Where the clock loaded a module from, in lower case; empty if not loaded.
+    auto loaded = [&](const char* name) {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, clock.Id());
+        MODULEENTRY32 module = { sizeof(module) };
+        std::string path;
+        for (BOOL more = Module32First(snapshot, &module); more; more = Module32Next(snapshot, &module))
+            if (lstrcmpiA(module.szModule, name) == 0)
+                path = CharLowerA(module.szExePath);
+        CloseHandle(snapshot);
+        return path;
+    };
+    EXPECT_NE(std::string::npos, loaded("uxtheme.dll").find("system32")) << loaded("uxtheme.dll");
+    EXPECT_EQ("", loaded("oleacc.dll")) << "before any screen reader asked";
+    // A screen reader asks. Where the clock's object can cross processes it reads it, the value once the
+    // minute has not turned between; where it cannot, it gets the system's own.
+    CoInitialize(NULL);
+    IAccessible* object = NULL;
+    ASSERT_EQ(S_OK, AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&object)));
+    printf("A screen reader reads (role, name, value, children): %ls\n", Said(object, "rnvc").c_str());
+    std::wstring said;
+    EXPECT_TRUE(Said(object, "r") == std::to_wstring(ROLE_SYSTEM_CLIENT) || Await("the clock's time now as the user writes it", [&] {
+        SYSTEMTIME now;
+        GetLocalTime(&now);
+        return (said = Said(object, "rnvc")) == std::to_wstring(ROLE_SYSTEM_CLOCK) + L"|deskclock|" + ShortTime(now) + L"|3";
+    })) << said;
+    object->Release();
+    CoUninitialize();
+    EXPECT_NE(std::string::npos, loaded("oleacc.dll").find("system32")) << loaded("oleacc.dll");
     EXPECT_EQ(1u, clock.Accounting().TotalProcesses) << "the clock alone";
     std::string readout = WindowText(GetDlgItem(window, 302));
     EXPECT_TRUE(Await("the readout to move on from " + readout, [&] { return WindowText(GetDlgItem(window, 302)) != readout; }));

@@ -17,6 +17,7 @@
 #include "face/clock_hands.h"
 #include "face/dial.h"
 #include "resource.h"
+#include "ui/accessible.h"
 #include "ui/clock_window.h"
 #include "ui/tray.h"
 
@@ -302,7 +303,54 @@ TEST_F(Clock, TicksWriteTheTimeAndRepaintAsTheirTimerOrAdjustTimeCallsForAndTheL
     EXPECT_EQ(0, polls) << "peeks at an empty queue without waiting";
 }
 
+// Value changes of the clock's window as "object,child".
+std::vector<std::string> valueChanges;
+void CALLBACK RecordValueChange(HWINEVENTHOOK, DWORD, HWND window, LONG object, LONG child, DWORD, DWORD)
+{
+    if (window == clockApp.mainWindow)
+        valueChanges.push_back(std::to_string(object) + "," + std::to_string(child));
+}
 
+// A screen reader hears a clock named deskclock whose value is the time it shows in the user's format, and is told
+// when the minute moves on. Past the window, the object it holds answers errors and goes with its last holder.
+TEST_F(Clock, AScreenReaderHearsAClockItsNameAndTheMinuteItShowsUntilTheWindowGoes)
+{
+    CoInitialize(NULL);
+    IAccessible *object = NULL, *probe = NULL;
+    // Handed over as to a reader where the platform hands any object over; else as the window procedure hands it.
+    CreateStdAccessibleObject(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&probe));
+    LRESULT handed = LresultFromObject(IID_IAccessible, 0, probe);
+    probe->Release();
+    if (SUCCEEDED(handed) && ObjectFromLresult(handed, IID_IAccessible, 0, reinterpret_cast<void**>(&probe)) == S_OK) {
+        probe->Release();
+        handed = SendMessageA(window, WM_GETOBJECT, 0, OBJID_CLIENT);
+        ASSERT_EQ(S_OK, ObjectFromLresult(handed, IID_IAccessible, 0, reinterpret_cast<void**>(&object)));
+    } else {
+        ASSERT_EQ(S_OK, AccessibleObjectFromWindow(window, OBJID_CLIENT, IID_IAccessible, reinterpret_cast<void**>(&probe)));
+        EXPECT_EQ(std::to_wstring(ROLE_SYSTEM_CLIENT), Said(probe, "r")) << "the system's own, as the clock's cannot go";
+        probe->Release();
+        (object = ClockAccessible(window))->AddRef();
+    }
+    EXPECT_EQ(std::to_wstring(ROLE_SYSTEM_CLOCK) + L"|deskclock|" + ShortTime(simulatedTime) + L"|3", Said(object, "rnvc"));
+    HWINEVENTHOOK hook = SetWinEventHook(EVENT_OBJECT_VALUECHANGE, EVENT_OBJECT_VALUECHANGE, NULL, RecordValueChange,
+                                         GetCurrentProcessId(), 0, WINEVENT_OUTOFCONTEXT);
+    valueChanges.clear();
+    Tick(IDT_MINUTE);
+    simulatedTime.wMinute = 25;
+    EXPECT_EQ(ShortTime(simulatedTime), Said(object, "v")) << "read when asked";
+    Tick(IDT_MINUTE);
+    EXPECT_TRUE(Await("the value change of the new minute", [] { Pump(); return !valueChanges.empty(); }));
+    EXPECT_EQ(std::vector<std::string>{ "-4,0" }, valueChanges) << "once, of the client area itself";
+    UnhookWinEvent(hook);
+    SetFocus(window);
+    EXPECT_EQ(std::to_wstring(STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_FOCUSED), Said(object, "s"));
+    SetFocus(NULL);
+    EXPECT_EQ(std::to_wstring(STATE_SYSTEM_FOCUSABLE), Said(object, "s"));
+    DestroyWindow(window);
+    EXPECT_EQ(L"(failed)|(failed)|(failed)|(failed)", Said(object, "rnvc")) << "answered past its window";
+    EXPECT_EQ(0u, object->Release()) << "held by the clock past its window";
+    CoUninitialize();
+}
 
 // After a monitor went or the work area changed, a clock no monitor shows comes back whole onto the
 // nearest one's work area; one that a monitor shows, even in part, stays where the user put it.

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <oleacc.h>
 #include <tlhelp32.h>
 
 #include <string>
@@ -149,6 +150,33 @@ inline std::vector<HWND> VisibleWindows(DWORD except = 0)
                 found.push_back(child);
     }
     return found;
+}
+
+// A time as the user's short format writes it, without seconds.
+inline std::wstring ShortTime(SYSTEMTIME time)
+{
+    wchar_t text[64] = L"";
+    GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &time, NULL, text, 64);
+    return text;
+}
+
+// What a screen reader reads of an object itself, joined by '|': for each letter its role (r), name (n), value (v),
+// state (s) or number of children (c), or "(failed)".
+inline std::wstring Said(IAccessible* object, const char* what)
+{
+    std::wstring said;
+    VARIANT self = {};
+    self.vt = VT_I4;
+    for (const char* c = what; *c; ++c) {
+        BSTR text = NULL;
+        VARIANT number = {};
+        HRESULT read = *c == 'n' ? object->get_accName(self, &text) : *c == 'v' ? object->get_accValue(self, &text)
+                     : *c == 'r' ? object->get_accRole(self, &number) : *c == 's' ? object->get_accState(self, &number)
+                                 : object->get_accChildCount(&number.lVal);
+        said += (c == what ? L"" : L"|") + (FAILED(read) ? L"(failed)" : text ? std::wstring(text) : std::to_wstring(number.lVal));
+        SysFreeString(text);
+    }
+    return said;
 }
 
 #endif
