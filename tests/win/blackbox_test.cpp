@@ -261,15 +261,14 @@ TEST(ClockExe, StartedBesidePlantedModulesShowsTheNoticeThenTheTimeAndAnswersMes
     // A press while the box's loop is ending would be lost in it.
     EXPECT_TRUE(PressOk(about, "the About box"));
 
-    // None of the system's: WM_DPICHANGED posted, without a place, of a DPI no screen has, or with a place that is
-    // no address in the clock. It stays as it was, and the Down posted after them still reaches it.
+    // None of the system's: WM_DPICHANGED posted, of a DPI no screen has or with a place that is no address in
+    // the clock. It stays as it was, and the Down posted after them still reaches it.
     RECT huge = { 0, 0, 9000, 9000 };
-    PostMessageA(window, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), 0);
     PostMessageA(window, WM_DPICHANGED, MAKEWPARAM(65535, 65535), reinterpret_cast<LPARAM>(&huge));
     PostMessageA(window, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&huge));
     PostMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
-    EXPECT_TRUE(Await("the controls shown by a Down posted after them", [&] { return ControlsShown(window, true); }));
-    EXPECT_EQ("0,0," + std::to_string(S(320)) + "," + std::to_string(S(240)), Place(window));
+    ASSERT_TRUE(Await("the controls shown by a Down posted after them", [&] { return ControlsShown(window, true); }));
+    ASSERT_EQ("0,0," + std::to_string(S(320)) + "," + std::to_string(S(240)), Place(window));
     const struct { WPARAM key; bool shown; } presses[] = {
         { VK_UP, false }, { VK_DOWN, true }, { VK_DOWN, true }, { VK_UP, false }, { VK_DOWN, true } };
     for (const auto& press : presses) {
@@ -286,14 +285,14 @@ TEST(ClockExe, StartedBesidePlantedModulesShowsTheNoticeThenTheTimeAndAnswersMes
     Mouse(from.x + 200, from.y + 150, MOUSEEVENTF_LEFTUP);
     std::string dragged = "200,150," + std::to_string(200 + S(320)) + "," + std::to_string(150 + S(240));
     EXPECT_TRUE(Await("the clock dragged by (200, 150)", [&] { return Place(window) == dragged; })) << Place(window);
-    int differ = 0;
-    EXPECT_TRUE(Await("the dial drawn at " + std::to_string(dpi) + " DPI on the screen",
-                      [&] { return (differ = DialDifferences(dpi, { 200, 150 })) == 0; })) << differ << " pixels differ";
-    // The readout's digits as tall as the DPI makes them: an outline face, not the 96-DPI glyphs of a raster one.
-    int ink = 0;
-    EXPECT_TRUE(Await("the readout's text about " + std::to_string(S(10)) + " pixels high", [&] {
-        return abs((ink = InkHeight(GetDlgItem(window, 302))) - S(10)) <= S(10) / 10 + 1;
-    })) << ink;
+    // The dial drawn at the DPI, not enlarged; the readout's digits as tall as the DPI makes them, as an outline
+    // face draws them, not the 96-DPI glyphs of a raster one.
+    int differ = 0, ink = 0;
+    EXPECT_TRUE(Await("the dial drawn at " + std::to_string(dpi) + " DPI and the readout's text about " + std::to_string(S(10)) +
+                      " pixels high", [&] {
+        differ = DialDifferences(dpi, { 200, 150 });
+        return differ == 0 && abs((ink = InkHeight(GetDlgItem(window, 302))) - S(10)) <= S(10) / 10 + 1;
+    })) << differ << " pixels differ, text " << ink << " high";
     printf("The readout's text at %d DPI: %d pixels high.\n", dpi, ink);
     // A press on a shown control is the control's, not the start of a drag.
     GetWindowRect(GetDlgItem(window, 301), &rect);
