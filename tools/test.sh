@@ -17,7 +17,7 @@ start_xvfb
 start_wine
 ctest --preset win64
 capture_pictures build/win64/deskclock.exe build/pictures
-# The real clock again on screens of 150 % and 200 %, each a prefix of its own.
+# The real clock again on screens of 125 %, 200 % and 300 %, each a prefix of its own.
 for dpi in $SCALED_DPIS; do
     stop_wine
     start_wine "" "$dpi"

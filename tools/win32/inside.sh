@@ -106,7 +106,7 @@ test)
     for test in $tests; do
         run_listed "$test" || status=1
     done
-    # The real clock again on screens of 150 % and 200 %, each a prefix of its own.
+    # The real clock again on screens of 125 %, 200 % and 300 %, each a prefix of its own.
     for dpi in $SCALED_DPIS; do
         stop_wine
         start_wine "$DESKCLOCK_WIN32_PREFIX" "$dpi"
