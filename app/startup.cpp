@@ -55,8 +55,22 @@ bool LoadClockSkin(HINSTANCE instance)
     return true;
 }
 
+// The system sends WM_DPICHANGED, never posts it: one taken from the queue
+// came from another program, with a place that is no address here. It is
+// made a WM_NULL as it is taken, by whichever loop takes it: the tray menu
+// and the boxes run loops of their own, which dispatch the clock's messages
+// too.
+static LRESULT CALLBACK DropPostedDpiChange(int code, WPARAM wParam, LPARAM lParam)
+{
+    MSG* message = reinterpret_cast<MSG*>(lParam);
+    if (code == HC_ACTION && message->message == WM_DPICHANGED)
+        message->message = WM_NULL;
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
 int RunMessageLoop()
 {
+    HHOOK dropping = SetWindowsHookExA(WH_GETMESSAGE, DropPostedDpiChange, NULL, GetCurrentThreadId());
     // The face changes once a second at most, so the loop sleeps whenever the
     // queue is empty instead of polling it; timers and input wake it up.
     MSG message;
@@ -65,12 +79,10 @@ int RunMessageLoop()
             WaitMessage();
             continue;
         }
-        if (message.message == WM_QUIT)
+        if (message.message == WM_QUIT) {
+            UnhookWindowsHookEx(dropping);
             return static_cast<int>(message.wParam);
-        // The system sends WM_DPICHANGED, never posts it: one from the queue
-        // came from another program, with a place that is no address here.
-        if (message.message == WM_DPICHANGED)
-            continue;
+        }
         TranslateMessage(&message);
         DispatchMessageA(&message);
     }

@@ -198,7 +198,7 @@ static void OnCreate(HWND window)
 // The system sends this, never posts it, always with that place and a DPI a
 // screen can have, 96 to 480 (100 % to 500 %). One without a place, or of
 // another DPI, is none of the system's: it changes nothing. (One posted never
-// reaches here: the message loop drops it.)
+// reaches here: the message loop's hook drops it, in menus and boxes too.)
 static void OnDpiChanged(HWND window, WPARAM dpis, const RECT* suggested)
 {
     UINT dpi = LOWORD(dpis);

@@ -258,17 +258,16 @@ TEST(ClockExe, StartedBesidePlantedModulesShowsTheNoticeThenTheTimeAndAnswersMes
     EXPECT_EQ("deskclock, by the deskclock authors.\n\n  You can reach me at\ndeskclock@example.org",
               WindowText(GetDlgItem(about, 0xFFFF)));
     EXPECT_EQ(nullptr, GetWindow(about, GW_OWNER));
-    // A press while the box's loop is ending would be lost in it.
-    EXPECT_TRUE(PressOk(about, "the About box"));
-
-    // None of the system's: WM_DPICHANGED posted, of a DPI no screen has or with a place that is no address in
-    // the clock. It stays as it was, and the Down posted after them still reaches it.
+    // None of the system's: WM_DPICHANGED posted, of a DPI no screen has or with a place that is no address in the
+    // clock, taken by the box's loop. The clock stays as it was, and the Down posted after them still reaches it.
     RECT huge = { 0, 0, 9000, 9000 };
     PostMessageA(window, WM_DPICHANGED, MAKEWPARAM(65535, 65535), reinterpret_cast<LPARAM>(&huge));
     PostMessageA(window, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&huge));
     PostMessageA(window, WM_KEYDOWN, VK_DOWN, 1);
     ASSERT_TRUE(Await("the controls shown by a Down posted after them", [&] { return ControlsShown(window, true); }));
     ASSERT_EQ("0,0," + std::to_string(S(320)) + "," + std::to_string(S(240)), Place(window));
+    // A press while the box's loop is ending would be lost in it.
+    EXPECT_TRUE(PressOk(about, "the About box"));
     const struct { WPARAM key; bool shown; } presses[] = {
         { VK_UP, false }, { VK_DOWN, true }, { VK_DOWN, true }, { VK_UP, false }, { VK_DOWN, true } };
     for (const auto& press : presses) {
