@@ -78,35 +78,26 @@ std::string DeclaredAwareness(const char* exe)
     return declared;
 }
 
-// The screen's pixels in a rectangle, as 32-bit rows from the top.
-std::vector<uint32_t> ScreenPixels(RECT r)
-{
-    int width = r.right - r.left, height = r.bottom - r.top;
-    std::vector<uint32_t> shown(width * height);
-    BITMAPINFO info = { { sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB } };
-    void* bits = NULL;
-    HBITMAP copy = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &bits, NULL, 0);
-    HDC screen = GetDC(NULL), memory = CreateCompatibleDC(screen);
-    HGDIOBJ previous = SelectObject(memory, copy);
-    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    memcpy(shown.data(), bits, shown.size() * 4);
-    SelectObject(memory, previous);
-    DeleteDC(memory);
-    ReleaseDC(NULL, screen);
-    DeleteObject(copy);
-    return shown;
-}
-
 // How many pixels of the dial, from just beyond the needles' reach to the bezel, differ on the screen from the
 // dial drawn at the DPI given, for a window at the screen place given: by more than the last bits that the x87
 // arithmetic of a 32-bit build compiled otherwise may round apart. Enlarged, the edges of every mark differ by far more.
 int DialDifferences(int dpi, POINT place)
 {
     int width = ScaleToDpi(kSkinWidth, dpi), height = ScaleToDpi(kSkinHeight, dpi), cx = (width - 2) / 2, cy = (height - 2) / 2;
-    std::vector<uint32_t> dial(width * height);
+    std::vector<uint32_t> dial(width * height), shown(width * height);
     DrawDial(dial.data(), width, height, cx, cy, dpi);
-    std::vector<uint32_t> shown = ScreenPixels({ place.x + 1, place.y + 1, place.x + 1 + width, place.y + 1 + height });
+    BITMAPINFO info = { { sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB } };
+    void* bits = NULL;
+    HBITMAP copy = CreateDIBSection(NULL, &info, DIB_RGB_COLORS, &bits, NULL, 0);
+    HDC screen = GetDC(NULL), memory = CreateCompatibleDC(screen);
+    HGDIOBJ previous = SelectObject(memory, copy);
+    BitBlt(memory, 0, 0, width, height, screen, place.x + 1, place.y + 1, SRCCOPY);
+    GdiFlush();
+    memcpy(shown.data(), bits, shown.size() * 4);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    ReleaseDC(NULL, screen);
+    DeleteObject(copy);
     int differ = 0;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
